@@ -1,0 +1,57 @@
+#include "PhoneMakeCall.h"
+
+#include "PhoneService.h"
+#include "PhoneServiceMessages.h"
+
+#include <QCoreApplication>
+
+#include <cstddef>
+
+namespace {
+
+// The dial string the screens compose is at most 255 characters.
+constexpr std::size_t kMaxDialString = 255;
+
+QString& lastError()
+{
+    static QString error;
+    return error;
+}
+
+std::int32_t fail(std::int32_t status, const QString& why)
+{
+    lastError() = why;
+    return status;
+}
+
+} // namespace
+
+std::int32_t PhoneMakeCall(const PHONEMAKECALLINFO* info)
+{
+    const QString invalid = QString::fromUtf8(phone::messages::kInvalidRequest);
+    constexpr std::size_t fieldsRead = offsetof(PHONEMAKECALLINFO, pszDestAddress) + sizeof(const char16_t*);
+    if (info == nullptr || info->cbSize < fieldsRead || info->pszDestAddress == nullptr)
+        return fail(kPhoneCallInvalidArg, invalid);
+
+    std::size_t length = 0;
+    while (info->pszDestAddress[length] != u'\0') {
+        if (++length > kMaxDialString)
+            return fail(kPhoneCallInvalidArg, invalid);
+    }
+    if (length == 0)
+        return fail(kPhoneCallInvalidArg, QString::fromUtf8(phone::messages::kNoNumber));
+    if (QCoreApplication::instance() == nullptr)
+        return fail(kPhoneCallFailed, QString::fromUtf8(phone::messages::kNoPhoneService));
+
+    const QString dialString = QString::fromUtf16(info->pszDestAddress, static_cast<qsizetype>(length));
+    const phone::CallOutcome outcome = phone::PhoneService::instance().placeCall(dialString);
+    if (!outcome.placed)
+        return fail(kPhoneCallFailed, outcome.error);
+    lastError().clear();
+    return kPhoneCallPlaced;
+}
+
+QString PhoneLastError()
+{
+    return lastError();
+}

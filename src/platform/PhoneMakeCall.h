@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// The call request the confirmation screen fills in. On the original handheld
+// the record was 28 bytes (32-bit pointers); our callers set cbSize to
+// sizeof(PHONEMAKECALLINFO), and any cbSize that covers the fields read here
+// is accepted, the old 28 included.
+struct PHONEMAKECALLINFO {
+    std::uint32_t cbSize;
+    std::uint32_t dwFlags;
+    const char16_t* pszDestAddress;
+    const char16_t* pszAppName;
+    const char16_t* pszCalledParty;
+    const char16_t* pszComment;
+};
+
+constexpr std::uint32_t PMCF_DEFAULT = 1;
+
+// Status values in the HRESULT convention: callers test only the sign.
+constexpr std::int32_t kPhoneCallPlaced = 0;
+constexpr std::int32_t kPhoneCallFailed = static_cast<std::int32_t>(0x80004005u);
+constexpr std::int32_t kPhoneCallInvalidArg = static_cast<std::int32_t>(0x80070057u);
+
+// Places the call through the phone service (see PhoneService); returns
+// kPhoneCallPlaced or a negative status, never success for a call not placed.
+std::int32_t PhoneMakeCall(const PHONEMAKECALLINFO* info);
+
+// Why the last PhoneMakeCall failed, for the user; empty after a success.
+QString PhoneLastError();

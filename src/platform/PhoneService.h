@@ -1,0 +1,70 @@
+#pragma once
+
+#include "ModemManagerCall.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace phone {
+
+// The pause that `p` and `,` stand for, as GSM phones play it.
+inline constexpr std::chrono::milliseconds kDialPause{3000};
+
+struct CallOutcome {
+    bool placed = false;
+    QString error; // for the user, when not placed
+};
+
+// Places calls for PhoneMakeCall through whatever phone service this machine
+// has, looked up afresh for every call: ModemManager's first voice modem, else
+// the desktop's tel: handler, else nothing (and the caller is told so).
+class PhoneService : public QObject {
+    Q_OBJECT
+public:
+    using Question = std::function<bool(const QString& tones)>;
+    using FailureNotifier = std::function<void(const QString& message)>;
+
+    struct TelHandler {
+        std::function<bool()> available;
+        std::function<bool(const QUrl&)> open;
+    };
+
+    // Lives as long as the application object.
+    static PhoneService& instance();
+
+    CallOutcome placeCall(const QString& dialString);
+
+    // Asked at each `w`; an empty function restores the default Yes/No box.
+    void setQuestion(Question question);
+    // Told of failures after PhoneMakeCall has returned (the call ended before
+    // its tones, tones refused, modem gone). Default: a warning box.
+    void setFailureNotifier(FailureNotifier notifier);
+
+    std::size_t activeCalls() const { return m_calls.size(); }
+
+    static bool defaultQuestion(const QString& tones);
+
+    void setDialPauseForTesting(std::chrono::milliseconds pause);
+    // Stands in for the desktop's tel: handler, so that the test machine's
+    // own settings play no part.
+    void setTelHandlerForTesting(TelHandler handler);
+
+private:
+    explicit PhoneService(QObject* parent);
+    static TelHandler desktopTelHandler();
+    static void defaultFailureNotice(const QString& message);
+    void forget(ModemManagerCall* call);
+
+    CallHooks m_hooks;
+    TelHandler m_tel;
+    std::vector<std::unique_ptr<ModemManagerCall>> m_calls;
+};
+
+} // namespace phone
