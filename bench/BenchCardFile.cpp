@@ -1,0 +1,74 @@
+// Time per call of loading and saving a full book of ten cards with every
+// field at the longest text the screens accept (1,284 bytes on disk).
+// Saves include the flush to disk, so their figure depends on the file system.
+
+#include "CardFile.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+CardBook fullBook()
+{
+    CardBook book;
+    for (int i = 0; i < CardBook::kSlots; ++i) {
+        const char16_t d = static_cast<char16_t>(u'0' + i);
+        book.slot(i) = {std::u16string(20, d), std::u16string(15, d), std::u16string(10, d),
+                        std::u16string(1, d),  std::u16string(5, d),  std::u16string(1, d)};
+    }
+    return book;
+}
+
+template <typename F> double microsecondsPerCall(int iterations, F&& call)
+{
+    call(); // warm the page cache and the allocator
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < iterations; ++i)
+        call();
+    const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - start;
+    return elapsed.count() / iterations;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int loads = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int saves = argc > 2 ? std::atoi(argv[2]) : 2000;
+
+    std::string pattern = (fs::temp_directory_path() / "bench_cardfile.XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        return 1;
+    const fs::path dir = pattern;
+    const fs::path file = dir / "Card.bin";
+    const CardBook book = fullBook();
+    if (!CardFile::save(book, SaveMode::Replace, file) || fs::file_size(file) != 1284) {
+        std::fprintf(stderr, "setup failed\n");
+        return 1;
+    }
+
+    bool ok = true;
+    const double load = microsecondsPerCall(loads, [&] {
+        CardBook b;
+        ok = ok && CardFile::load(b, file).complete == 10;
+    });
+    const double replace = microsecondsPerCall(saves, [&] { ok = ok && CardFile::save(book, SaveMode::Replace, file); });
+    const double inPlace = microsecondsPerCall(saves, [&] { ok = ok && CardFile::save(book, SaveMode::InPlace, file); });
+    fs::remove_all(dir);
+    if (!ok) {
+        std::fprintf(stderr, "a call failed\n");
+        return 1;
+    }
+
+    std::printf("full book, 10 cards, 1284 bytes (folder %s)\n", dir.parent_path().c_str());
+    std::printf("load            %10.2f us/call  (%d calls)\n", load, loads);
+    std::printf("save Replace    %10.2f us/call  (%d calls)\n", replace, saves);
+    std::printf("save InPlace    %10.2f us/call  (%d calls)\n", inPlace, saves);
+    return 0;
+}
