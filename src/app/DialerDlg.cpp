@@ -1,0 +1,119 @@
+#include "DialerDlg.h"
+
+#include "CardFile.h"
+#include "ConfirmcallDlg.h"
+#include "DeletecardDlg.h"
+#include "EditcardDlg.h"
+#include "MainCardDlg.h"
+#include "MessageBoxes.h"
+#include "PhonecallDlg.h"
+#include "ResourceIds.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
+#include <cstdlib>
+
+CDialerApp theApp;
+
+namespace {
+
+// Constructs a screen, runs it over the home screen and destroys it; the
+// result is not looked at.
+template <class Screen>
+void runScreen(QWidget* owner)
+{
+    Screen screen(owner);
+    screen.DoModal();
+}
+
+} // namespace
+
+CDialerDlg::CDialerDlg(QWidget* parent)
+    : CDialogBase(res::IDD_DIALER, parent)
+    , m_hIcon(QStringLiteral(":/res/icon.png"))
+{
+}
+
+void CDialerDlg::DoDataExchange()
+{
+    m_exitButton = item<QPushButton>(res::IDC_EXIT);
+    m_productLabel = item<QLabel>(res::IDC_PRODUCT_LABEL);
+}
+
+const MessageMap& CDialerDlg::messageMap() const
+{
+    static const MessageMap map = {
+        OnClicked(res::IDC_ADD, &CDialerDlg::OnAdd),
+        OnClicked(res::IDC_MAKECALL, &CDialerDlg::OnMakeCall),
+        OnClicked(res::IDC_EDIT, &CDialerDlg::OnEditCard),
+        OnClicked(res::IDC_DELETE, &CDialerDlg::OnDeleteCard),
+        OnClicked(res::IDC_EXIT, &CDialerDlg::OnExit),
+    };
+    return map;
+}
+
+bool CDialerDlg::OnInitDialog()
+{
+    CDialogBase::OnInitDialog();
+    setWindowIcon(m_hIcon);
+    m_labelFont = fontFromLogFont({16, 8, 1, QStringLiteral("MS Sans Serif")});
+    m_productLabel->setFont(m_labelFont);
+    CardFile::load(m_book);
+    return false; // focus goes to the first tab stop, "Add Telvane"
+}
+
+bool CDialerDlg::cardAvailable() const { return m_book.count() != 0; }
+
+void CDialerDlg::OnAdd() { runScreen<CMainCardDlg>(this); }
+
+void CDialerDlg::OnMakeCall()
+{
+    if (!cardAvailable()) {
+        AppMessageBox(QStringLiteral("Card is not Available"));
+        return;
+    }
+    runScreen<Cphonecall>(this);
+}
+
+void CDialerDlg::OnEditCard()
+{
+    if (!cardAvailable()) {
+        AppMessageBox(QStringLiteral("Card is not Available"));
+        return;
+    }
+    runScreen<CEditcard>(this);
+}
+
+void CDialerDlg::OnDeleteCard()
+{
+    if (!cardAvailable()) {
+        AppMessageBox(QStringLiteral("Card is not Available"));
+        return;
+    }
+    runScreen<CDeletecard>(this);
+}
+
+void CDialerDlg::OnExit()
+{
+    if (QuestionBox(this, QStringLiteral("Are you sure you want to exit Application, Press OK to Quit")))
+        std::exit(0); // every stacked screen goes with the process
+}
+
+void ShowHomeScreen()
+{
+    CDialerDlg home(QApplication::activeModalWidget());
+    home.DoModal();
+}
+
+bool CDialerApp::InitInstance()
+{
+    // Named only; nothing is ever stored under it.
+    m_registryKey = QStringLiteral("Local AppWizard-Generated Applications");
+    {
+        CDialerDlg dlg;
+        dlg.DoModal();
+    }
+    return false;
+}

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "DeviceClass.h"
+#include "DialogTemplates.h"
+
+#include <QDialog>
+#include <QFont>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QScrollBar;
+class QMenuBar;
+
+// A control notification or command bound to a member handler.
+struct MessageEntry {
+    enum Code { Clicked, SelChange, Command };
+    int id;
+    Code code;
+    std::function<void(class CDialogBase&)> handler;
+};
+using MessageMap = std::vector<MessageEntry>;
+
+template <class D>
+MessageEntry OnClicked(int id, void (D::*fn)())
+{
+    return {id, MessageEntry::Clicked, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); }};
+}
+template <class D>
+MessageEntry OnSelChange(int id, void (D::*fn)())
+{
+    return {id, MessageEntry::SelChange, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); }};
+}
+template <class D>
+MessageEntry OnCommand(int id, void (D::*fn)())
+{
+    return {id, MessageEntry::Command, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); }};
+}
+
+// Font attributes as a screen asks for them: cell height and average
+// character width in pixels, weight on the 0 to 1000 scale.
+struct LogFont {
+    int height;
+    int width;
+    int weight;
+    QString face;
+};
+QFont fontFromLogFont(const LogFont& lf);
+
+// Dialog units to pixels for a template font, as the handheld computed them.
+struct DialogUnits {
+    int baseX; // average character width
+    int baseY; // character height
+    QRect toPixels(const QRect& dlu) const;
+};
+DialogUnits dialogUnitsFor(const QFont& font);
+
+// What every screen has in common: built from its template, controls found by
+// id, a message table, the opening steps, scrolling, the key filter and the
+// framework's dialog ending.
+class CDialogBase : public QDialog {
+    Q_OBJECT
+public:
+    enum class VScroll { Default, Handler, Ignored };
+
+    explicit CDialogBase(int templateId, QWidget* parent = nullptr);
+    ~CDialogBase() override;
+
+    // Runs the screen modally over the window on top: opening steps, then the
+    // nested loop. Returns IDOK or IDCANCEL.
+    int DoModal();
+
+    int templateId() const { return m_template.id; }
+    QWidget* GetDlgItem(int id) const;
+    template <class W>
+    W* item(int id) const
+    {
+        return qobject_cast<W*>(GetDlgItem(id));
+    }
+    int GetDlgCtrlID(const QWidget* w) const;
+    QString GetDlgItemText(int id) const;
+    void SetDlgItemText(int id, const QString& text);
+    void ShowItem(int id, bool show);
+    bool IsItemShown(int id) const;
+    void SetItemReadOnly(int id, bool readOnly);
+    // Limits what the user can type; text set by the program may be longer.
+    void LimitText(int id, int limit);
+
+    // Combo boxes: sorted ones insert in their order.
+    int AddString(int id, const QString& text);
+    int GetCurSel(int id) const; // -1 when nothing is selected
+    QString GetLBText(int id, int index) const;
+    void DeleteString(int id, int index);
+
+    // The framework's dialog ending.
+    void OnOK();
+    void OnCancel();
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+    int scrollPos() const { return m_scrollPos; }
+    int scrollExtent() const { return m_scrollExtent; }
+    QScrollBar* scrollBar() const { return m_scrollBar; }
+    // Vertical scrolling with a scroll code and thumb position; public so
+    // that the scroll bar, the wheel and tests all come through one path.
+    void OnVScroll(int code, std::uint32_t thumbPos);
+
+protected:
+    virtual bool OnInitDialog();
+    virtual void DoDataExchange() {}
+    virtual const MessageMap& messageMap() const;
+    virtual VScroll vscrollMode() const { return VScroll::Default; }
+    // The one edit control whose letter and space keys are dropped, or 0.
+    virtual int keyFilterId() const { return 0; }
+
+    // The scroll set-up of the screens that scroll.
+    void ScrollSetUp();
+    void SetScrollInfo(int extent);
+    QMenuBar* CreateMenuBar();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+    int m_scrollPos = 0;
+    int m_scrollExtent = 0;
+
+private:
+    void createControls();
+    void connectMessageMap();
+    void commonOpeningSteps();
+    void scrollChildren(int dy);
+
+    const DialogTemplate& m_template;
+    DialogUnits m_units{};
+    std::map<int, QWidget*> m_controls;
+    QScrollBar* m_scrollBar = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    bool m_fullScreen = false;
+    bool m_opened = false;
+};
+
+// How deep screens may stack before the process runs out of stack; the
+// modal run refuses a screen beyond it with a message rather than crash.
+namespace stackdepth {
+void recordStackBase(); // call first thing in main()
+bool roomForAnotherScreen();
+} // namespace stackdepth

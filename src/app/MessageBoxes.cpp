@@ -1,0 +1,30 @@
+#include "MessageBoxes.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+
+QString applicationTitle()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+void AppMessageBox(const QString& text)
+{
+    // Owned by the window on top, which is always the newest modal screen.
+    QWidget* owner = QApplication::activeModalWidget();
+    QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, owner);
+    box.setObjectName(QStringLiteral("AppMessageBox"));
+    box.raise();
+    box.activateWindow();
+    box.exec();
+}
+
+bool QuestionBox(QWidget* screen, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Telvane"), text,
+        QMessageBox::Ok | QMessageBox::Cancel, screen);
+    box.setObjectName(QStringLiteral("QuestionBox"));
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
