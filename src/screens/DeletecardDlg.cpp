@@ -1,0 +1,110 @@
+#include "DeletecardDlg.h"
+
+#include "CardScreens.h"
+#include "DialerDlg.h"
+#include "MessageBoxes.h"
+#include "ResourceIds.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace cardscreens;
+
+namespace {
+const QString kCardList = QStringLiteral("Card List");
+} // namespace
+
+CDeletecard::CDeletecard(QWidget* parent)
+    : CDialogBase(res::IDD_DELETECARD, parent)
+{
+}
+
+void CDeletecard::DoDataExchange()
+{
+    m_cardList = item<QComboBox>(res::IDC_DEL_CARDLIST);
+    m_cardName = item<QLineEdit>(res::IDC_DEL_CARDNAME);
+    m_nameLabel = item<QLabel>(res::IDC_DEL_NAMELABEL);
+}
+
+const MessageMap& CDeletecard::messageMap() const
+{
+    static const MessageMap map = {
+        OnClicked(res::IDC_DEL_DELETE, &CDeletecard::OnDelete),
+        OnClicked(res::IDC_DEL_CANCEL, &CDeletecard::OnCancelClicked),
+        OnSelChange(res::IDC_DEL_CARDLIST, &CDeletecard::OnCardSelect),
+    };
+    return map;
+}
+
+bool CDeletecard::OnInitDialog()
+{
+    CDialogBase::OnInitDialog();
+    // A drop-down list shows its text only for an entry; with nothing
+    // selected the placeholder stands in for "Card List".
+    m_cardList->setPlaceholderText(kCardList);
+    m_cardList->setCurrentIndex(-1);
+    const LoadResult loaded = CardFile::load(m_book);
+    for (const QString& name : completeNames(m_book, loaded))
+        AddString(res::IDC_DEL_CARDLIST, name);
+    showName(false);
+    return true;
+}
+
+void CDeletecard::showName(bool show)
+{
+    ShowItem(res::IDC_DEL_CARDNAME, show);
+    ShowItem(res::IDC_DEL_NAMELABEL, show);
+}
+
+void CDeletecard::OnCardSelect()
+{
+    showName(true);
+    const std::u16string name = u16(GetLBText(res::IDC_DEL_CARDLIST, GetCurSel(res::IDC_DEL_CARDLIST)));
+    for (int i = 0; i < m_book.count(); ++i)
+        if (m_book.slot(i).cardName == name)
+            SetDlgItemText(res::IDC_DEL_CARDNAME, qs(m_book.slot(i).cardName));
+}
+
+void CDeletecard::OnDelete()
+{
+    const int selected = GetCurSel(res::IDC_DEL_CARDLIST);
+    if (selected < 0) {
+        AppMessageBox(QStringLiteral("Please select Card"));
+        showName(false);
+        return;
+    }
+    if (QuestionBox(this, QStringLiteral("Are you sure you want to delete this Telvane?"))) {
+        const std::u16string name = u16(GetLBText(res::IDC_DEL_CARDLIST, selected));
+        // Screens stacked over this one may have changed the file meanwhile.
+        reload(m_book);
+        const std::optional<int> slot = m_book.find(name);
+        if (slot)
+            m_book.removeAt(*slot);
+        DeleteString(res::IDC_DEL_CARDLIST, selected);
+        SetDlgItemText(res::IDC_DEL_CARDNAME, QString());
+        m_cardList->setCurrentIndex(-1); // shows "Card List" again
+        if (slot) {
+            SaveAndReturn();
+        } else {
+            // The card went meanwhile: the file already is what it should be.
+            ShowHomeScreen();
+        }
+    } else {
+        reload(m_book);
+        SaveAndReturn();
+    }
+    showName(false);
+}
+
+void CDeletecard::SaveAndReturn()
+{
+    CardFile::save(m_book, SaveMode::InPlace);
+    ShowHomeScreen();
+}
+
+void CDeletecard::OnCancelClicked()
+{
+    reload(m_book);
+    SaveAndReturn();
+}

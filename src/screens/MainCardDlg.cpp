@@ -1,0 +1,137 @@
+#include "MainCardDlg.h"
+
+#include "CardScreens.h"
+#include "DialerDlg.h"
+#include "MessageBoxes.h"
+#include "ResourceIds.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+using namespace cardscreens;
+
+namespace {
+const QString kPinBase = QStringLiteral("Pin Base");
+const QString kPinLess = QStringLiteral("Pin Less");
+} // namespace
+
+CMainCardDlg::CMainCardDlg(QWidget* parent)
+    : CDialogBase(res::IDD_MAINCARD, parent)
+{
+}
+
+void CMainCardDlg::DoDataExchange()
+{
+    m_hiddenList = item<QComboBox>(res::IDC_ADD_HIDDEN_LIST);
+    m_pinOption = item<QComboBox>(res::IDC_ADD_PINOPTION);
+    m_cardName = item<QLineEdit>(res::IDC_ADD_CARDNAME);
+    m_accessNumber = item<QLineEdit>(res::IDC_ADD_ACCESS);
+    m_pin = item<QLineEdit>(res::IDC_ADD_PIN);
+    m_pauseBeforeNumber = item<QLineEdit>(res::IDC_ADD_PAUSENUMBER);
+    m_prefix = item<QLineEdit>(res::IDC_ADD_PREFIX);
+    m_pauseBeforePin = item<QLineEdit>(res::IDC_ADD_PAUSEPIN);
+}
+
+// The hidden list 1015 is never shown, so its selection change is not bound.
+const MessageMap& CMainCardDlg::messageMap() const
+{
+    static const MessageMap map = {
+        OnClicked(res::IDC_ADD_ADD, &CMainCardDlg::OnAdd),
+        OnClicked(res::IDC_ADD_CANCEL, &CMainCardDlg::OnCancelClicked),
+        OnSelChange(res::IDC_ADD_PINOPTION, &CMainCardDlg::OnPinOptionChange),
+    };
+    return map;
+}
+
+int CMainCardDlg::keyFilterId() const
+{
+    return res::IDC_ADD_PIN;
+}
+
+bool CMainCardDlg::OnInitDialog()
+{
+    CDialogBase::OnInitDialog();
+    ScrollSetUp();
+    ShowItem(res::IDC_ADD_PIN, false);
+    AddString(res::IDC_ADD_PINOPTION, kPinLess);
+    AddString(res::IDC_ADD_PINOPTION, kPinBase);
+    m_pinOption->setCurrentIndex(1); // "Pin Less", by the sorting
+    SetItemReadOnly(res::IDC_ADD_PAUSEPIN, true);
+    CardFile::load(m_book);
+    LimitText(res::IDC_ADD_PIN, 10);
+    LimitText(res::IDC_ADD_PAUSENUMBER, 1);
+    LimitText(res::IDC_ADD_PREFIX, 5);
+    LimitText(res::IDC_ADD_CARDNAME, 20);
+    LimitText(res::IDC_ADD_ACCESS, 15);
+    LimitText(res::IDC_ADD_PAUSEPIN, 1);
+    return true; // the focus goes to the first tab stop, the card name
+}
+
+void CMainCardDlg::OnPinOptionChange()
+{
+    // The fields keep their texts: a hidden PIN is still stored.
+    const bool pinBase = GetLBText(res::IDC_ADD_PINOPTION, GetCurSel(res::IDC_ADD_PINOPTION)) == kPinBase;
+    ShowItem(res::IDC_ADD_PIN, pinBase);
+    SetItemReadOnly(res::IDC_ADD_PAUSEPIN, !pinBase);
+}
+
+QString CMainCardDlg::validationFailure() const
+{
+    if (m_cardName->text().isEmpty())
+        return QStringLiteral("Card Name must not be blank");
+    if (m_accessNumber->text().isEmpty())
+        return QStringLiteral("Access Number must not be blank");
+    if (IsItemShown(res::IDC_ADD_PIN)) {
+        if (m_pin->text().isEmpty())
+            return QStringLiteral("Pin Option field must not be blank");
+        if (m_pauseBeforePin->text().isEmpty())
+            return QStringLiteral("Pause Before Pin must not be blank");
+    }
+    if (m_pauseBeforeNumber->text().isEmpty())
+        return QStringLiteral("Pause Before Number must not be blank");
+    return {};
+}
+
+CardRecord CMainCardDlg::cardFromFields() const
+{
+    return { u16(m_cardName->text()), u16(m_accessNumber->text()), u16(m_pin->text()), u16(m_pauseBeforeNumber->text()),
+        u16(m_prefix->text()), u16(m_pauseBeforePin->text()) };
+}
+
+void CMainCardDlg::OnAdd()
+{
+    if (const QString refusal = validationFailure(); !refusal.isEmpty()) {
+        AppMessageBox(refusal);
+        return;
+    }
+    // Screens stacked over this one may have changed the file since it opened.
+    reload(m_book);
+    const CardRecord card = cardFromFields();
+    if (m_book.find(card.cardName)) {
+        AppMessageBox(QStringLiteral("Card name exist.Please add card with different name"));
+        CMainCardDlg again(this);
+        again.DoModal();
+        return;
+    }
+    if (m_book.count() == CardBook::kSlots) {
+        AppMessageBox(bookFullText());
+        return;
+    }
+    if (!QuestionBox(this, QStringLiteral("Are you sure you want to add this Telvane?"))) {
+        ShowHomeScreen();
+        return;
+    }
+    // Another copy of the program may have written while the question was up.
+    reload(m_book);
+    if (!m_book.append(card)) {
+        AppMessageBox(bookFullText());
+        return;
+    }
+    CardFile::save(m_book, SaveMode::Replace);
+    ShowHomeScreen();
+}
+
+void CMainCardDlg::OnCancelClicked()
+{
+    ShowHomeScreen();
+}
