@@ -105,7 +105,7 @@ hr::HRESULT BuildDialString(char16_t* out, std::size_t outCch, const char16_t* d
 }
 
 ComposeResult ComposeDialString(const std::u16string& prefix, const std::u16string& number,
-                                const DialCardTexts& card)
+                                const DialCardTexts& card, DialWorkingValues& work)
 {
     const std::u16string destination = prefix + number;
     if (destination.empty())
@@ -133,7 +133,6 @@ ComposeResult ComposeDialString(const std::u16string& prefix, const std::u16stri
         return {s, {}, "StripNonPhoneDigits failed"};
 
     std::array<char16_t, kDialTextCch> dial{};
-    DialWorkingValues work;
     if (const auto s = BuildDialString(dial.data(), dial.size(), stripped.data(), card, work);
         hr::failed(s))
         return {s, {}, "BuildDialString failed"};

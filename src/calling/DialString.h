@@ -51,5 +51,6 @@ struct ComposeResult {
 // What Ok does before placing the call: join prefix and number, measure,
 // strip, build. Stops at the first failing step; a dial string that failed
 // to compose is never returned.
+// `work` receives the working values of the composition.
 ComposeResult ComposeDialString(const std::u16string& prefix, const std::u16string& number,
-                                const DialCardTexts& card);
+                                const DialCardTexts& card, DialWorkingValues& work);

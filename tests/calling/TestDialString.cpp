@@ -529,7 +529,9 @@ void TestDialString::compose()
     QFETCH(QString, message);
     QFETCH(QString, dialString);
 
-    const ComposeResult result = ComposeDialString(u16(prefix), u16(number), card(access, pin, pausePin, pauseNumber));
+    DialWorkingValues work;
+    const ComposeResult result =
+        ComposeDialString(u16(prefix), u16(number), card(access, pin, pausePin, pauseNumber), work);
     if (message.isEmpty()) {
         QCOMPARE(int(result.status), kOk);
         QVERIFY(result.failureMessage == nullptr);

@@ -3,19 +3,13 @@
 #include "PhoneServiceDialPlan.h"
 #include "PhoneServiceMessages.h"
 
+#include "ModemDouble.h"
+
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDeadlineTimer>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QMessageBox>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -29,17 +23,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.ModemManager1");
-const QString kRoot = QStringLiteral("/org/freedesktop/ModemManager1");
-const QString kPython = QStringLiteral("/usr/bin/python3");
-const QString kTemplate = QStringLiteral(DIALER_SOURCE_DIR "/tests/platform/modemmanager_template.py");
-const QString kBusConfig = QStringLiteral(DIALER_SOURCE_DIR "/tests/platform/phone-test-bus.conf");
-
-struct Event {
-    double time = 0;
-    QString name;
-    QString detail;
-};
+using modemdouble::callPath;
 
 std::int32_t dial(const QString& dialString, std::uint32_t cbSize = sizeof(PHONEMAKECALLINFO))
 {
@@ -107,15 +91,15 @@ private slots:
     void telHandlerTakesTheCall();
 
 private:
-    void startMock(const QJsonObject& parameters = {});
-    void stopMock();
-    QList<Event> log() const;
-    QStringList details(const QString& event) const;
-    std::optional<Event> first(const QString& event, const QString& detail = {}) const;
-    void call(const QString& path, const QString& method, const QVariantList& args);
+    void startMock(const QJsonObject& parameters = {}) { m_modem.startMock(parameters); }
+    void stopMock() { m_modem.stopMock(); }
+    QStringList details(const QString& event) const { return m_modem.details(event); }
+    std::optional<modemdouble::Event> first(const QString& event, const QString& detail = {}) const
+    {
+        return m_modem.first(event, detail);
+    }
 
-    QProcess m_bus;
-    QProcess m_mock;
+    modemdouble::ModemDouble m_modem;
     QStringList m_failures;
     QStringList m_questions;
     bool m_answer = true;
@@ -127,35 +111,13 @@ private:
 
 void TestPhoneService::initTestCase()
 {
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    QVERIFY2(!daemon.isEmpty(), "dbus-daemon is not installed (package dbus-daemon)");
-    QVERIFY2(QProcess::execute(kPython, {QStringLiteral("-c"), QStringLiteral("import dbusmock")}) == 0,
-             "python3-dbusmock is not installed for /usr/bin/python3");
-
-    m_bus.setStandardErrorFile(QProcess::nullDevice());
-    m_bus.start(daemon, {QStringLiteral("--config-file=") + kBusConfig, QStringLiteral("--print-address=1"),
-                         QStringLiteral("--nofork")});
-    QVERIFY2(m_bus.waitForStarted(5000), "dbus-daemon did not start");
-    QDeadlineTimer deadline(10s);
-    while (!m_bus.canReadLine() && !deadline.hasExpired())
-        m_bus.waitForReadyRead(200);
-    const QByteArray address = m_bus.readLine().trimmed();
-    QVERIFY2(!address.isEmpty(), "dbus-daemon printed no address");
-    // Must precede the first use of the system bus, which reads it once.
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
-    QVERIFY(QDBusConnection::systemBus().isConnected());
+    m_modem.startBus();
 }
 
 void TestPhoneService::cleanupTestCase()
 {
-    stopMock();
-    if (m_bus.state() != QProcess::NotRunning) {
-        m_bus.terminate();
-        if (!m_bus.waitForFinished(5000)) {
-            m_bus.kill();
-            m_bus.waitForFinished();
-        }
-    }
+    m_modem.stopMock();
+    m_modem.stopBus();
 }
 
 void TestPhoneService::init()
@@ -188,83 +150,6 @@ void TestPhoneService::cleanup()
 {
     stopMock();
     QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t{0}, 5000);
-}
-
-void TestPhoneService::startMock(const QJsonObject& parameters)
-{
-    m_mock.setStandardOutputFile(QProcess::nullDevice());
-    m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_mock.start(kPython, {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
-                           QStringLiteral("--template"), kTemplate, QStringLiteral("-p"),
-                           QString::fromUtf8(QJsonDocument(parameters).toJson(QJsonDocument::Compact))});
-    QVERIFY2(m_mock.waitForStarted(5000), "python3 -m dbusmock did not start");
-    const auto* bus = QDBusConnection::systemBus().interface();
-    QDeadlineTimer deadline(15s);
-    while (!bus->isServiceRegistered(kService)) {
-        QVERIFY2(m_mock.state() == QProcess::Running, "the ModemManager double exited");
-        QVERIFY2(!deadline.hasExpired(), "the ModemManager double never took its name");
-        QTest::qWait(20);
-    }
-}
-
-void TestPhoneService::stopMock()
-{
-    if (m_mock.state() == QProcess::NotRunning)
-        return;
-    m_mock.terminate();
-    if (!m_mock.waitForFinished(5000)) {
-        m_mock.kill();
-        m_mock.waitForFinished();
-    }
-}
-
-QList<Event> TestPhoneService::log() const
-{
-    const QDBusMessage request = QDBusMessage::createMethodCall(kService, kRoot, QStringLiteral("org.freedesktop.DBus.Mock"),
-                                                                QStringLiteral("GetLog"));
-    const QDBusMessage reply = QDBusConnection::systemBus().call(request, QDBus::Block, 5000);
-    QList<Event> events;
-    if (reply.type() != QDBusMessage::ReplyMessage)
-        return events;
-    const auto arg = reply.arguments().constFirst().value<QDBusArgument>();
-    arg.beginArray();
-    while (!arg.atEnd()) {
-        Event event;
-        arg.beginStructure();
-        arg >> event.time >> event.name >> event.detail;
-        arg.endStructure();
-        events << event;
-    }
-    arg.endArray();
-    return events;
-}
-
-QStringList TestPhoneService::details(const QString& event) const
-{
-    QStringList found;
-    for (const auto& e : log()) {
-        if (e.name == event)
-            found << e.detail;
-    }
-    return found;
-}
-
-std::optional<Event> TestPhoneService::first(const QString& event, const QString& detail) const
-{
-    for (const auto& e : log()) {
-        if (e.name == event && (detail.isNull() || e.detail == detail))
-            return e;
-    }
-    return std::nullopt;
-}
-
-void TestPhoneService::call(const QString& path, const QString& method, const QVariantList& args)
-{
-    QDBusMessage request =
-        QDBusMessage::createMethodCall(kService, kRoot, QStringLiteral("org.freedesktop.DBus.Mock"), method);
-    request.setArguments(args);
-    const QDBusMessage reply = QDBusConnection::systemBus().call(request, QDBus::Block, 5000);
-    QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(path + u' ' + reply.errorMessage()));
 }
 
 void TestPhoneService::splitsDialString_data()
@@ -484,16 +369,16 @@ void TestPhoneService::heldCallKeepsTheTones()
     phone::PhoneService::instance().setDialPauseForTesting(200ms);
     startMock({{QStringLiteral("active_after_ms"), 50}});
     QVERIFY(!QTest::currentTestFailed());
-    const QVariant path = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/freedesktop/ModemManager1/Call/1")));
+    const QVariant path = callPath(1);
 
     QCOMPARE(dial(QStringLiteral("5550100pp1234")), kPhoneCallPlaced);
     QTRY_VERIFY_WITH_TIMEOUT(first(QStringLiteral("State"), QStringLiteral("4")).has_value(), 10000);
-    call(kRoot, QStringLiteral("SetCallState"), {path, 5});
+    m_modem.control(QStringLiteral("SetCallState"), {path, 5});
     QTest::qWait(800); // past both pauses, but the call is on hold
     QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
     QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
 
-    call(kRoot, QStringLiteral("SetCallState"), {path, 4});
+    m_modem.control(QStringLiteral("SetCallState"), {path, 4});
     QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")), QStringList{QStringLiteral("1234")}, 5000);
     QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
     QVERIFY(m_failures.isEmpty());
@@ -535,8 +420,7 @@ void TestPhoneService::vanishedCallStopsTheTones()
     if (wholeService) {
         stopMock();
     } else {
-        call(kRoot, QStringLiteral("RemoveCall"),
-             {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/freedesktop/ModemManager1/Call/1")))});
+        m_modem.control(QStringLiteral("RemoveCall"), {callPath(1)});
     }
     QTRY_COMPARE_WITH_TIMEOUT(m_failures, QStringList{failure}, 5000);
     QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t{0});

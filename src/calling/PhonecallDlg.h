@@ -1,0 +1,50 @@
+#pragma once
+
+#include "CardBook.h"
+#include "DialogBase.h"
+
+#include <QPointer>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+
+// The make-call screen: the card to call through and the number to call.
+// The chosen card lives only in the card-name box and the five hidden fields;
+// the confirmation screen and the contact picker read and write those texts
+// through g_pPhonecallDlg, with GetDlgItemText and SetDlgItemText.
+class Cphonecall : public CDialogBase {
+    Q_OBJECT
+public:
+    explicit Cphonecall(QWidget* parent = nullptr);
+    ~Cphonecall() override;
+
+protected:
+    bool OnInitDialog() override;
+    void DoDataExchange() override;
+    const MessageMap& messageMap() const override;
+    VScroll vscrollMode() const override { return VScroll::Ignored; }
+    int keyFilterId() const override;
+
+private:
+    void OnContacts();
+    void OnDial();
+    void OnSelchangeCardList();
+    void OnReturnHome();
+
+    QLineEdit* m_phoneNumber = nullptr;
+    QComboBox* m_cardList = nullptr;
+    CardBook m_book;
+    QLineEdit* m_cardName = nullptr;
+    QLabel* m_contactName = nullptr;
+    QLabel* m_accessNumber = nullptr;
+    QLabel* m_pauseBeforeNumber = nullptr;
+    QLabel* m_pin = nullptr;
+    QLabel* m_pauseBeforePin = nullptr;
+    QLabel* m_prefix = nullptr;
+    // The make-call screen this one displaced in g_pPhonecallDlg.
+    QPointer<Cphonecall> m_previous;
+};
+
+// The most recently constructed make-call screen that is still alive, or null.
+extern Cphonecall* g_pPhonecallDlg;
