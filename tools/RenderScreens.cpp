@@ -1,0 +1,149 @@
+// Renders every screen, in the state a user would see it, to PNG files, so
+// the screens can be looked at without a display. Usage:
+//   render_screens OUT_DIR [phone]
+// "phone" renders them as on a phone-sized touch screen (full-screen, with
+// the scroll bar where there is one).
+#include "CardFile.h"
+#include "ContactChooser.h"
+#include "ContactStore.h"
+#include "DeletecardDlg.h"
+#include "DialerDlg.h"
+#include "EditcardDlg.h"
+#include "MainCardDlg.h"
+#include "ModalDriver.h"
+#include "PhonecallDlg.h"
+#include "ResourceIds.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+QString g_out;
+bool g_phone = false;
+
+void save(QWidget* w, const QString& name)
+{
+    const QString path = QDir(g_out).filePath(name + (g_phone ? "-phone" : "") + ".png");
+    if (!w->grab().save(path))
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+    else
+        std::printf("%s\n", qPrintable(path));
+}
+
+// Chooses the entry with the given text as a user would.
+void choose(QWidget* screen, int comboId, const QString& text)
+{
+    auto* combo = screen->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(comboId));
+    const int index = combo->findText(text);
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
+}
+
+void type(QWidget* screen, int id, const QString& text)
+{
+    auto* edit = screen->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(id));
+    edit->setFocus();
+    QTest::keyClicks(edit, text);
+}
+
+template <class Screen>
+void render(const QString& name, std::function<void(QWidget*)> prepare = {})
+{
+    Screen screen;
+    modal::onNext([&](QWidget* w) {
+        if (prepare)
+            prepare(w);
+        QTest::qWait(30);
+        save(w, name);
+        modal::close(w);
+    });
+    screen.DoModal();
+}
+
+void writeCards()
+{
+    CardBook book;
+    book.append({u"Europe Saver", u"8005550100", u"1234", u"3", u"011", u"2"});
+    book.append({u"Home", u"5550100", u"", u"2", u"", u""});
+    book.append({u"World Talk", u"18885550123", u"987654", u"2", u"00", u"1"});
+    CardFile::save(book, SaveMode::Replace);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: render_screens OUT_DIR [phone]\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    g_phone = argc > 2 && qstrcmp(argv[2], "phone") == 0;
+    QDir().mkpath(g_out);
+    setDeviceClassForTesting(g_phone ? DeviceClass::Professional : DeviceClass::Other);
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+
+    render<CDialerDlg>(QStringLiteral("home-no-card"), [](QWidget* home) {
+        modal::answerNextBox(QMessageBox::Ok);
+        QTimer::singleShot(50, [] { save(QApplication::activeModalWidget(), QStringLiteral("message-box")); });
+        home->findChild<QPushButton*>(QStringLiteral("ctl1006"))->click();
+    });
+    writeCards();
+    render<CDialerDlg>(QStringLiteral("home"));
+    render<CMainCardDlg>(QStringLiteral("add-card"), [](QWidget* w) {
+        type(w, res::IDC_ADD_CARDNAME, QStringLiteral("Night Owl"));
+        type(w, res::IDC_ADD_ACCESS, QStringLiteral("8005550199"));
+        choose(w, res::IDC_ADD_PINOPTION, QStringLiteral("Pin Base"));
+        type(w, res::IDC_ADD_PIN, QStringLiteral("4321"));
+        type(w, res::IDC_ADD_PREFIX, QStringLiteral("011"));
+        type(w, res::IDC_ADD_PAUSEPIN, QStringLiteral("2"));
+        type(w, res::IDC_ADD_PAUSENUMBER, QStringLiteral("3"));
+    });
+    render<CEditcard>(QStringLiteral("edit-card"),
+        [](QWidget* w) { choose(w, res::IDC_EDIT_CARDLIST, QStringLiteral("Europe Saver")); });
+    render<CDeletecard>(QStringLiteral("delete-card-opened"));
+    render<CDeletecard>(QStringLiteral("delete-card"),
+        [](QWidget* w) { choose(w, res::IDC_DEL_CARDLIST, QStringLiteral("World Talk")); });
+    render<Cphonecall>(QStringLiteral("make-call"), [](QWidget* w) {
+        choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
+        type(w, res::IDC_CALL_NUMBER, QStringLiteral("+44(20)7946-0000"));
+    });
+    render<Cphonecall>(QStringLiteral("confirm-call"), [](QWidget* w) {
+        choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
+        type(w, res::IDC_CALL_NUMBER, QStringLiteral("+44(20)7946-0000"));
+        modal::onNext([](QWidget* confirm) {
+            QTest::qWait(30);
+            save(confirm, QStringLiteral("confirm-call"));
+            modal::close(confirm);
+        });
+        w->findChild<QPushButton*>(QStringLiteral("ctl1028"))->click();
+    });
+
+    // The contact chooser over a few real-shaped exports.
+    const QString contacts = data.filePath(QStringLiteral("dialer/contacts"));
+    QDir().mkpath(contacts);
+    for (const QString& f : QDir(QStringLiteral(DIALER_TEST_DATA "/vcard")).entryList({"*.vcf"}))
+        QFile::copy(QStringLiteral(DIALER_TEST_DATA "/vcard/") + f, contacts + "/" + f);
+    const auto store = ContactStore::open();
+    CHOOSECONTACT cc{};
+    cc.cbSize = sizeof cc;
+    modal::onNext([](QWidget* chooser) {
+        QTest::qWait(30);
+        save(chooser, QStringLiteral("contact-chooser"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("an"));
+        QTest::qWait(30);
+        save(chooser, QStringLiteral("contact-chooser-search"));
+        modal::close(chooser);
+    });
+    ChooseContact(&cc, *store);
+    return 0;
+}
