@@ -1,6 +1,71 @@
 #include "phonebook.h"
 
+#include "ContactChooser.h"
+#include "ContactStore.h"
+#include "PhonecallDlg.h"
+#include "ResourceIds.h"
+
+#include <array>
+
+ContactStore* g_pOutlookApp = nullptr;
+
+QString CleanPhoneNumber(QString number)
+{
+    static const std::array<QString, 4> removed{
+        QStringLiteral(" "), QStringLiteral("("), QStringLiteral(")"), QStringLiteral("-")};
+    for (const QString& c : removed)
+        number.replace(c, QString());
+    return number;
+}
+
+phonebook::phonebook(QWidget* parent)
+    : CDialogBase(res::IDD_PHONEBOOK, parent)
+{
+}
+
+phonebook::~phonebook() = default;
+
 void phonebook::PickContact()
 {
-    // Filled in by the contacts work: until then a pick changes nothing.
+    if (OpenContactStore() >= 0)
+        ReadChosenContact();
+    CloseContactStore();
+}
+
+std::int32_t phonebook::OpenContactStore()
+{
+    m_store = ContactStore::open();
+    g_pOutlookApp = m_store.get();
+    return g_pOutlookApp ? pim::S_OK : pim::E_FAIL;
+}
+
+void phonebook::ReadChosenContact()
+{
+    CHOOSECONTACT cc{};
+    cc.cbSize = sizeof cc;
+    cc.dwFlags = CCF_CHOOSECONTACTONLY;
+    if (ChooseContact(&cc, *g_pOutlookApp) < 0)
+        return;
+    const Contact* contact = g_pOutlookApp->itemFromOid(cc.oidContactID);
+    if (!contact)
+        return;
+    m_mobile = contact->mobile;
+    if (m_mobile.isEmpty())
+        return;
+    m_mobile = CleanPhoneNumber(m_mobile);
+    m_fileAs = contact->fileAs;
+    // The make-call screen that ran this pick is still open beneath it.
+    if (!g_pPhonecallDlg)
+        return;
+    g_pPhonecallDlg->SetDlgItemText(res::IDC_CALL_NUMBER, m_mobile);
+    g_pPhonecallDlg->SetDlgItemText(res::IDC_CALL_CONTACTNAME, m_fileAs);
+}
+
+std::int32_t phonebook::CloseContactStore()
+{
+    if (!g_pOutlookApp)
+        return pim::E_FAIL;
+    g_pOutlookApp = nullptr;
+    m_store.reset();
+    return pim::S_OK;
 }

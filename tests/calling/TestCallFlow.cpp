@@ -1,4 +1,5 @@
 #include "CardFile.h"
+#include "ContactChooser.h"
 #include "ConfirmcallDlg.h"
 #include "DialerDlg.h"
 #include "MessageBoxes.h"
@@ -10,6 +11,8 @@
 #include "ResourceIds.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QMenuBar>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -170,6 +173,7 @@ private slots:
     void compositionFailurePlacesNoCall();
     void cancelPlacesNoCall();
     void okAfterStackedMakeCallDialsItsOwnCard();
+    void pickedContactIsDialled();
 
 private:
     Flow run(
@@ -541,4 +545,40 @@ void TestCallFlow::okAfterStackedMakeCallDialsItsOwnCard()
 }
 
 QTEST_MAIN(TestCallFlow)
+void TestCallFlow::pickedContactIsDialled()
+{
+    // The destination comes from a contact: cleaned, behind the card's prefix.
+    const QString folder = m_dir->filePath(QStringLiteral("dialer/contacts"));
+    QDir().mkpath(folder);
+    QFile vcf(folder + QStringLiteral("/ann.vcf"));
+    QVERIFY(vcf.open(QIODevice::WriteOnly));
+    vcf.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Doe\r\nN:Doe;Ann;;;\r\n"
+              "TEL;TYPE=HOME:555 0300\r\nTEL;TYPE=CELL:+1 (555) 010-0200\r\nEND:VCARD\r\n");
+    vcf.close();
+    writeBook({ workedExample() });
+    m_modem.startMock({ { QStringLiteral("active_after_ms"), 300 } });
+    QVERIFY(!QTest::currentTestFailed());
+
+    bool chose = false;
+    const Flow flow = run(QStringLiteral("Intl"), false, [&](QWidget* call) {
+        modal::onNext([&](QWidget* chooser) {
+            auto* search = chooser->findChild<QLineEdit*>();
+            QTest::keyClicks(search, QStringLiteral("doe"));
+            QTest::keyClick(search, Qt::Key_Return);
+            chose = true;
+        });
+        for (QAction* top : call->findChild<QMenuBar*>()->actions())
+            for (QAction* a : top->menu()->actions())
+                a->trigger();
+    });
+    QVERIFY(chose);
+    QVERIFY(flow.allClosed);
+    QCOMPARE(flow.confirmTexts,
+        (QStringList { QStringLiteral("Doe, Ann"), QStringLiteral("+15550100200"), QStringLiteral("Intl") }));
+    QCOMPARE(details(QStringLiteral("CreateCall")), QStringList { QStringLiteral("8005550100") });
+    QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")).size(), 2, 10000);
+    QCOMPARE(details(QStringLiteral("SendDtmf")),
+        (QStringList { QStringLiteral("1234"), QStringLiteral("01115550100200") }));
+}
+
 #include "TestCallFlow.moc"

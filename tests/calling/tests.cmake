@@ -11,3 +11,9 @@ dialer_add_test(test_callflow
   LIBS dialerui Qt6::DBus
   TIMEOUT 240)
 target_include_directories(test_callflow PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
+
+# Destinations taken from vCard contacts through the real chooser.
+dialer_add_test(test_contactpick
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestContactPick.cpp
+  LIBS dialerui)
+target_include_directories(test_contactpick PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
