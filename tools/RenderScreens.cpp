@@ -61,7 +61,8 @@ void render(const QString& name, std::function<void(QWidget*)> prepare = {})
         if (prepare)
             prepare(w);
         QTest::qWait(30);
-        save(w, name);
+        if (!name.isEmpty())
+            save(w, name);
         modal::close(w);
     });
     screen.DoModal();
@@ -93,8 +94,11 @@ int main(int argc, char* argv[])
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
 
     render<CDialerDlg>(QStringLiteral("home-no-card"), [](QWidget* home) {
-        modal::answerNextBox(QMessageBox::Ok);
-        QTimer::singleShot(50, [] { save(QApplication::activeModalWidget(), QStringLiteral("message-box")); });
+        modal::onNext([](QWidget* box) {
+            QTest::qWait(30);
+            save(box, QStringLiteral("message-box"));
+            static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+        });
         home->findChild<QPushButton*>(QStringLiteral("ctl1006"))->click();
     });
     writeCards();
@@ -117,7 +121,8 @@ int main(int argc, char* argv[])
         choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
         type(w, res::IDC_CALL_NUMBER, QStringLiteral("+44(20)7946-0000"));
     });
-    render<Cphonecall>(QStringLiteral("confirm-call"), [](QWidget* w) {
+    // Saved from inside: the confirmation screen, over the make-call screen.
+    render<Cphonecall>(QString(), [](QWidget* w) {
         choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
         type(w, res::IDC_CALL_NUMBER, QStringLiteral("+44(20)7946-0000"));
         modal::onNext([](QWidget* confirm) {

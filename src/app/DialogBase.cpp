@@ -12,10 +12,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionComplex>
 #include <QValidator>
+#include <QResizeEvent>
 #include <QWheelEvent>
 
 #include <sys/resource.h>
@@ -89,6 +93,39 @@ void installFontSubstitutes()
         return true;
     }();
     (void)done;
+}
+
+// The handheld's combo boxes gave their text nearly the whole width; the
+// desktop styles keep a wide arrow that clips a short entry like "Pin Base"
+// in a 44-unit box. This narrows the arrow and the text margin only.
+class CompactComboStyle : public QProxyStyle {
+public:
+    QRect subControlRect(ComplexControl cc, const QStyleOptionComplex* opt, SubControl sc,
+        const QWidget* widget) const override
+    {
+        if (cc != CC_ComboBox)
+            return QProxyStyle::subControlRect(cc, opt, sc, widget);
+        const QRect r = opt->rect;
+        const int arrow = std::min(14, r.width() / 3);
+        switch (sc) {
+        case SC_ComboBoxArrow:
+            return {r.right() - arrow + 1, r.top(), arrow, r.height()};
+        case SC_ComboBoxEditField:
+            return {r.left() + 3, r.top() + 2, r.width() - arrow - 4, r.height() - 4};
+        default:
+            return QProxyStyle::subControlRect(cc, opt, sc, widget);
+        }
+    }
+};
+
+QStyle* compactComboStyle()
+{
+    static QPointer<CompactComboStyle> style;
+    if (!style) {
+        style = new CompactComboStyle;
+        style->setParent(qApp);
+    }
+    return style;
 }
 
 int scaleRound(int value, int mul, int div) { return (value * mul + div / 2) / div; }
@@ -182,6 +219,10 @@ void CDialogBase::createControls()
             auto* combo = new QComboBox(this);
             combo->setEditable(c.kind == ControlKind::DropCombo);
             combo->setInsertPolicy(QComboBox::NoInsert);
+            combo->setStyle(compactComboStyle());
+            // The handheld's combo edit field did not complete as you type.
+            if (combo->isEditable())
+                combo->setCompleter(nullptr);
             combo->setCurrentIndex(-1);
             w = combo;
             break;
@@ -245,8 +286,10 @@ void CDialogBase::SetDlgItemText(int id, const QString& text)
         e->setText(text);
         e->setCursorPosition(0);
     } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-        if (c->isEditable())
+        if (c->isEditable()) {
             c->setEditText(text);
+            c->lineEdit()->setCursorPosition(0);
+        }
         else
             c->setCurrentIndex(c->findText(text, Qt::MatchExactly));
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
@@ -483,6 +526,18 @@ void CDialogBase::scrollChildren(int dy)
         return;
     for (const auto& [id, w] : m_controls)
         w->move(w->pos() + QPoint(0, dy));
+}
+
+void CDialogBase::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    const int menuHeight = m_menuBar ? m_menuBar->sizeHint().height() : 0;
+    if (m_menuBar)
+        m_menuBar->setGeometry(0, height() - menuHeight, width(), menuHeight);
+    if (m_scrollBar) {
+        const int w = m_scrollBar->sizeHint().width();
+        m_scrollBar->setGeometry(width() - w, 0, w, height() - menuHeight);
+    }
 }
 
 void CDialogBase::wheelEvent(QWheelEvent* event)

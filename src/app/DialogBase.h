@@ -122,6 +122,10 @@ protected:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // Keeps the scroll bar on the right edge and the menu bar at the bottom
+    // when a full-screen screen takes the display's size; the controls keep
+    // their template places.
+    void resizeEvent(QResizeEvent* event) override;
 
     int m_scrollPos = 0;
     int m_scrollExtent = 0;

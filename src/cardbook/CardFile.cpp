@@ -3,6 +3,7 @@
 #include "CardCodec.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -148,6 +149,25 @@ fs::path resolveTarget(const fs::path& path)
     return path;
 }
 
+// A save killed before its rename leaves its temporary file behind, and it
+// holds PINs. The next save clears those; a young one may belong to another
+// copy of the program saving right now, so only old ones go.
+void removeStaleTemps(const fs::path& dir, const std::string& tempPrefix)
+{
+    constexpr auto kStale = std::chrono::minutes(1);
+    std::error_code ec;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() != tempPrefix.size() + 6 || name.compare(0, tempPrefix.size(), tempPrefix) != 0)
+            continue;
+        std::error_code timeError;
+        const auto written = fs::last_write_time(it->path(), timeError);
+        if (!timeError && now - written > kStale && it->is_regular_file(timeError))
+            ::unlink(it->path().c_str());
+    }
+}
+
 bool writeAtomically(const fs::path& target, const Bytes& bytes)
 {
     const SaveHook hook;
@@ -183,6 +203,7 @@ bool writeAtomically(const fs::path& target, const Bytes& bytes)
         return false;
     temp.release();
     hook.at("after-rename");
+    removeStaleTemps(dir, name.substr(0, name.size() - 6));
 
     // The rename is done; flushing the folder makes it survive a power cut.
     // Some file systems refuse fsync on folders, which changes nothing here.

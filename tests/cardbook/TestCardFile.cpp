@@ -204,6 +204,7 @@ private slots:
     void crashDuringSave_data();
     void crashDuringSave();
     void symlinkStaysLink();
+    void staleTempFilesCleared();
 
     // location
     void defaultPath_data();
@@ -222,6 +223,28 @@ void TestCardFile::init()
         QFileInfo(m_dir.filePath(e)).isDir() ? void(QDir(m_dir.filePath(e)).removeRecursively())
                                              : void(QFile::remove(m_dir.filePath(e)));
     m_file = m_dir.filePath("Card.bin");
+}
+
+void TestCardFile::staleTempFilesCleared()
+{
+    // Left by saves killed before their rename: the old ones go, a young one
+    // may be another copy's save in progress and stays, and others' files stay.
+    const QStringList names{".Card.bin.old001", ".Card.bin.new001", ".Card.bin.toolong1", "notes.txt"};
+    for (const QString& n : names) {
+        QFile f(m_dir.filePath(n));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("1234");
+        f.flush();
+        if (n != ".Card.bin.new001")
+            QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        f.close();
+    }
+    CardBook book;
+    QVERIFY(book.append(record({"Home", "5550100", "", "2", "", ""})));
+    QVERIFY(CardFile::save(book, SaveMode::Replace, fsPath(m_file)));
+    QStringList left = folderEntries(m_dir.path());
+    left.sort();
+    QCOMPARE(left, (QStringList{".Card.bin.new001", ".Card.bin.toolong1", "Card.bin", "notes.txt"}));
 }
 
 void TestCardFile::oneCardExample()
