@@ -25,6 +25,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 
 // The logo and icon live in a static library; their registration must be
@@ -592,12 +593,34 @@ void recordStackBase()
     g_low = here - usable + 256 * 1024;
 }
 
+// Each open screen keeps its window and the image it is drawn into; a
+// phone runs out of memory long before a desktop. Below this much free
+// memory no further screen opens.
+constexpr long kMinAvailableKiB = 64 * 1024;
+
+long availableMemoryKiB()
+{
+    std::FILE* f = std::fopen("/proc/meminfo", "re");
+    if (!f)
+        return -1;
+    char line[128];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "MemAvailable: %ld kB", &kib) == 1)
+            break;
+    std::fclose(f);
+    return kib;
+}
+
 bool roomForAnotherScreen()
 {
     if (!g_low)
         return true;
     const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-    return here > g_low && static_cast<std::ptrdiff_t>(here - g_low) > kReserve;
+    if (here <= g_low || static_cast<std::ptrdiff_t>(here - g_low) <= kReserve)
+        return false;
+    const long available = availableMemoryKiB();
+    return available < 0 || available >= kMinAvailableKiB;
 }
 
 } // namespace stackdepth

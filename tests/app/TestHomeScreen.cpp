@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 namespace {
 
 CardRecord card(const char16_t* name)
@@ -36,6 +38,7 @@ private slots:
     void stackedHomeScreensLoadAfresh();
     void exitCancelKeepsScreen();
     void exitOkEndsProcessFromStack();
+    void deepStackIsRefusedNotCrashed();
     void openingState();
 
 private:
@@ -224,6 +227,27 @@ void TestHomeScreen::exitOkEndsProcessFromStack()
     QVERIFY2(out.contains("depth 3"), out.constData());
     QVERIFY2(!out.contains("returned"), out.constData());
     QCOMPARE(child.exitCode(), 0);
+}
+
+void TestHomeScreen::deepStackIsRefusedNotCrashed()
+{
+    // With a hard stack limit of 4 MiB the program cannot raise its stack;
+    // stacking on and on must end in a message, not a crash.
+    QProcess child;
+    child.setProgram(QStringLiteral(STACK_GUARD_CHILD));
+    child.setChildProcessModifier([] {
+        rlimit rl{4u * 1024 * 1024, 4u * 1024 * 1024};
+        setrlimit(RLIMIT_STACK, &rl);
+    });
+    child.start();
+    QVERIFY(child.waitForFinished(120000));
+    const QByteArray out = child.readAllStandardOutput();
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    QVERIFY2(out.contains("refused at depth"), out.constData());
+    QVERIFY2(out.contains("Too many screens are open"), out.constData());
+    const int depth = out.mid(out.indexOf("depth ") + 6).split(':').first().toInt();
+    QVERIFY2(depth > 50, out.constData());
 }
 
 void TestHomeScreen::openingState()
