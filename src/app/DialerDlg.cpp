@@ -28,11 +28,19 @@ void runScreen(QWidget* owner)
     screen.DoModal();
 }
 
+// Loaded once and shared, as the handheld shared a loaded icon resource:
+// each stacked home screen would otherwise decode its own copy.
+const QIcon& applicationIcon()
+{
+    static const QIcon icon(QStringLiteral(":/res/icon.png"));
+    return icon;
+}
+
 } // namespace
 
 CDialerDlg::CDialerDlg(QWidget* parent)
     : CDialogBase(res::IDD_DIALER, parent)
-    , m_hIcon(QStringLiteral(":/res/icon.png"))
+    , m_hIcon(applicationIcon())
 {
 }
 

@@ -129,6 +129,18 @@ QStyle* compactComboStyle()
     return style;
 }
 
+// Every screen shows the same logo at the same size; one scaled copy is
+// shared by all of them, however deep the screens stack.
+QPixmap scaledBitmap(const QString& path, QSize size)
+{
+    static std::map<std::pair<QString, std::pair<int, int>>, QPixmap> cache;
+    const auto key = std::make_pair(path, std::make_pair(size.width(), size.height()));
+    auto it = cache.find(key);
+    if (it == cache.end())
+        it = cache.emplace(key, QPixmap(path).scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)).first;
+    return it->second;
+}
+
 int scaleRound(int value, int mul, int div) { return (value * mul + div / 2) / div; }
 
 } // namespace
@@ -190,7 +202,7 @@ void CDialogBase::createControls()
         case ControlKind::Picture: {
             auto* label = new QLabel(this);
             const QRect r = m_units.toPixels(c.rectDlu);
-            label->setPixmap(QPixmap(c.text).scaled(r.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+            label->setPixmap(scaledBitmap(c.text, r.size()));
             label->setAlignment(Qt::AlignCenter);
             w = label;
             break;
