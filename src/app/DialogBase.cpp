@@ -462,8 +462,25 @@ int CDialogBase::DoModal()
             if (QWidget* w = GetDlgItem(id))
                 w->installEventFilter(this);
         OnInitDialog();
+        placeOverOwner();
     }
     return exec();
+}
+
+void CDialogBase::placeOverOwner()
+{
+    if (m_fullScreen || testAttribute(Qt::WA_Moved))
+        return;
+    // Centred over the screen beneath, as the dialog would place itself; done
+    // here because Qt's own placement walks every widget of the program,
+    // which grows with every stacked screen.
+    QRect area;
+    if (const QWidget* owner = parentWidget())
+        area = owner->window()->geometry();
+    else if (const QScreen* s = screen())
+        area = s->availableGeometry();
+    if (area.isValid())
+        move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
 void CDialogBase::ScrollSetUp()

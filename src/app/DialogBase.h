@@ -135,6 +135,7 @@ private:
     void connectMessageMap();
     void commonOpeningSteps();
     void scrollChildren(int dy);
+    void placeOverOwner();
 
     const DialogTemplate& m_template;
     DialogUnits m_units{};
