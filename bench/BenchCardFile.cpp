@@ -19,8 +19,8 @@ CardBook fullBook()
     CardBook book;
     for (int i = 0; i < CardBook::kSlots; ++i) {
         const char16_t d = static_cast<char16_t>(u'0' + i);
-        book.slot(i) = {std::u16string(20, d), std::u16string(15, d), std::u16string(10, d),
-                        std::u16string(1, d),  std::u16string(5, d),  std::u16string(1, d)};
+        book.slot(i) = { std::u16string(20, d), std::u16string(15, d), std::u16string(10, d), std::u16string(1, d),
+            std::u16string(5, d), std::u16string(1, d) };
     }
     return book;
 }
@@ -58,8 +58,10 @@ int main(int argc, char** argv)
         CardBook b;
         ok = ok && CardFile::load(b, file).complete == 10;
     });
-    const double replace = microsecondsPerCall(saves, [&] { ok = ok && CardFile::save(book, SaveMode::Replace, file); });
-    const double inPlace = microsecondsPerCall(saves, [&] { ok = ok && CardFile::save(book, SaveMode::InPlace, file); });
+    const double replace
+        = microsecondsPerCall(saves, [&] { ok = ok && CardFile::save(book, SaveMode::Replace, file); });
+    const double inPlace
+        = microsecondsPerCall(saves, [&] { ok = ok && CardFile::save(book, SaveMode::InPlace, file); });
     fs::remove_all(dir);
     if (!ok) {
         std::fprintf(stderr, "a call failed\n");

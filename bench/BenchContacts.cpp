@@ -15,17 +15,17 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <iterator>
-#include <cstdio>
 #include <vector>
 
 namespace {
 
-const char* const kGiven[] = {"María", "Mario", "Marianne", "Anna", "Ben", "Chen", "Zoë", "Jürgen",
-                              "Olga", "Sam", "Marta", "Tomás", "Ingrid", "Kofi", "Priya", "Lena"};
-const char* const kFamily[] = {"Ortega", "Rossi", "Weber", "Marx", "Becker", "Wei", "Müller", "Smith",
-                               "Ivanova", "Lee", "García", "Nakamura", "Okafor", "Patel", "Novak", "Dubois"};
+const char* const kGiven[] = { "María", "Mario", "Marianne", "Anna", "Ben", "Chen", "Zoë", "Jürgen", "Olga", "Sam",
+    "Marta", "Tomás", "Ingrid", "Kofi", "Priya", "Lena" };
+const char* const kFamily[] = { "Ortega", "Rossi", "Weber", "Marx", "Becker", "Wei", "Müller", "Smith", "Ivanova",
+    "Lee", "García", "Nakamura", "Okafor", "Patel", "Novak", "Dubois" };
 
 QByteArray quotedPrintable(const QByteArray& utf8)
 {
@@ -45,19 +45,18 @@ QByteArray makeCard(int i)
     switch (i % 3) {
     case 0:
         return "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" + quotedPrintable(family)
-            + ";" + quotedPrintable(given) + ";;;\r\nFN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:"
-            + quotedPrintable(given + " " + family) + "\r\nTEL;HOME:+1 555 0100\r\nTEL;CELL:" + number
-            + "\r\nEND:VCARD\r\n";
+            + ";" + quotedPrintable(given)
+            + ";;;\r\nFN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" + quotedPrintable(given + " " + family)
+            + "\r\nTEL;HOME:+1 555 0100\r\nTEL;CELL:" + number + "\r\nEND:VCARD\r\n";
     case 1:
         return "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Apple Inc.//iPhone OS 17.1//EN\r\nN:" + family + ";" + given
             + ";;;\r\nFN:" + given + " " + family + "\r\nitem1.TEL:" + number
             + "\r\nitem1.X-ABLabel:_$!<Mobile>!$_\r\nTEL;type=WORK;type=VOICE:(555) 010-2003\r\n"
               "item2.EMAIL;type=INTERNET:someone@example.com\r\nEND:VCARD\r\n";
     default:
-        return "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:" + QByteArray::number(i) + "-4fbe-8971\r\nFN:" + given
-            + " " + family + "\r\nN;SORT-AS=\"" + family + "," + given + "\":" + family + ";" + given
-            + ";;;\r\nTEL;VALUE=uri;TYPE=\"cell,voice\":tel:" + number
-            + "\r\nREV:20231104T101010Z\r\nEND:VCARD\r\n";
+        return "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:urn:uuid:" + QByteArray::number(i) + "-4fbe-8971\r\nFN:" + given + " "
+            + family + "\r\nN;SORT-AS=\"" + family + "," + given + "\":" + family + ";" + given
+            + ";;;\r\nTEL;VALUE=uri;TYPE=\"cell,voice\":tel:" + number + "\r\nREV:20231104T101010Z\r\nEND:VCARD\r\n";
     }
 }
 
@@ -108,11 +107,11 @@ struct Row {
 
 Row measure(int size, const char* layout, const QString& folder)
 {
-    Row row {size, layout, {}, {}, {}, {}};
+    Row row { size, layout, {}, {}, {}, {} };
     Clock t;
     t.restart(CLOCK_PROCESS_CPUTIME_ID);
-    const auto store = ContactStore::open({folder});
-    row.open = {t.wallMs(), t.cpuMs()};
+    const auto store = ContactStore::open({ folder });
+    row.open = { t.wallMs(), t.cpuMs() };
     if (store->contacts().size() != static_cast<std::size_t>(size))
         qFatal("read %zu of %d contacts", store->contacts().size(), size);
 
@@ -122,18 +121,18 @@ Row measure(int size, const char* layout, const QString& folder)
     QCoreApplication::processEvents();
     auto* list = chooser.findChild<QListView*>();
     list->viewport()->repaint();
-    row.show = {t.wallMs(), t.cpuMs()};
+    row.show = { t.wallMs(), t.cpuMs() };
 
     // One keystroke: the search, the list laid out again and its visible rows
     // painted.
     auto* search = chooser.findChild<QLineEdit*>();
-    const char* const typed[] = {"m", "ma", "mar", "mari", "maria", "mari", "mar", "555 12", "555 123", ""};
+    const char* const typed[] = { "m", "ma", "mar", "mari", "maria", "mari", "mar", "555 12", "555 123", "" };
     for (const char* text : typed) {
         t.restart();
         search->setText(QString::fromUtf8(text));
         QCoreApplication::processEvents();
         list->viewport()->repaint();
-        const Timing one {t.wallMs(), t.cpuMs()};
+        const Timing one { t.wallMs(), t.cpuMs() };
         row.keyAvg.wall += one.wall / std::size(typed);
         row.keyAvg.cpu += one.cpu / std::size(typed);
         row.keyWorst.wall = std::max(row.keyWorst.wall, one.wall);
@@ -151,7 +150,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     std::vector<Row> rows;
-    for (const int size : {1000, 10000, 100000}) {
+    for (const int size : { 1000, 10000, 100000 }) {
         QTemporaryDir dir;
         const QString perCard = dir.path() + "/per-card";
         const QString oneFile = dir.path() + "/one-file";
@@ -169,12 +168,12 @@ int main(int argc, char** argv)
     }
 
     std::printf("milliseconds, wall / cpu\n");
-    std::printf("%9s  %-13s  %17s  %15s  %13s  %13s\n", "contacts", "layout", "open", "chooser shown",
-                "key avg", "key worst");
+    std::printf(
+        "%9s  %-13s  %17s  %15s  %13s  %13s\n", "contacts", "layout", "open", "chooser shown", "key avg", "key worst");
     for (const Row& r : rows) {
         std::printf("%9d  %-13s  %8.1f / %6.1f  %7.1f / %5.1f  %5.2f / %5.2f  %5.2f / %5.2f\n", r.size, r.layout,
-                    r.open.wall, r.open.cpu, r.show.wall, r.show.cpu, r.keyAvg.wall, r.keyAvg.cpu, r.keyWorst.wall,
-                    r.keyWorst.cpu);
+            r.open.wall, r.open.cpu, r.show.wall, r.show.cpu, r.keyAvg.wall, r.keyAvg.cpu, r.keyWorst.wall,
+            r.keyWorst.cpu);
     }
     std::printf("keystrokes: m, ma, mar, mari, maria, backspace, backspace, \"555 12\", \"555 123\", cleared\n");
     return 0;

@@ -53,7 +53,10 @@ long rssKb()
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-bool sampled(int depth) { return depth == 1 || depth == 10 || depth == 100 || depth % 1000 == 0; }
+bool sampled(int depth)
+{
+    return depth == 1 || depth == 10 || depth == 100 || depth % 1000 == 0;
+}
 
 void report()
 {
@@ -66,8 +69,8 @@ void report()
         const Sample& b = g_samples.back();
         const double perScreenKb = double(b.rssKb - a.rssKb) / (b.depth - a.depth);
         const double stackPerScreen = double(a.frame - b.frame) / (b.depth - a.depth);
-        std::printf("memory per stacked screen: %.1f KiB; stack per stacked screen: %.0f bytes\n", perScreenKb,
-            stackPerScreen);
+        std::printf(
+            "memory per stacked screen: %.1f KiB; stack per stacked screen: %.0f bytes\n", perScreenKb, stackPerScreen);
     }
     std::fflush(stdout);
 }
@@ -83,7 +86,7 @@ void onOpened()
         g_frameAtFirst = frame;
     g_openTimes.push_back(ms);
     if (sampled(g_depth))
-        g_samples.push_back({g_depth, recentMean(), rssKb(), frame});
+        g_samples.push_back({ g_depth, recentMean(), rssKb(), frame });
     if (g_depth < g_target) {
         stackNext();
         return;

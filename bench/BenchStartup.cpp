@@ -53,7 +53,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     const double h = median(home), b = median(bare);
-    std::printf("platform %s, %d runs each\n", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "default" : qgetenv("QT_QPA_PLATFORM").constData(), runs);
+    std::printf("platform %s, %d runs each\n",
+        qgetenv("QT_QPA_PLATFORM").isEmpty() ? "default" : qgetenv("QT_QPA_PLATFORM").constData(), runs);
     std::printf("bare QDialog  median %.1f ms (min %.1f)\n", b, *std::min_element(bare.begin(), bare.end()));
     std::printf("home screen   median %.1f ms (min %.1f)\n", h, *std::min_element(home.begin(), home.end()));
     std::printf("ratio         %.2fx (goal <= 1.25x)\n", h / b);

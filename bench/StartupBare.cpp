@@ -18,7 +18,7 @@ int main(int argc, char* argv[])
     dialog.setFont(font);
     auto* logo = new QLabel(&dialog);
     logo->setGeometry(60, 0, 100, 33);
-    const char* texts[] = {"Add Telvane", "Make Call", "Edit Telvane", "Delete Telvane"};
+    const char* texts[] = { "Add Telvane", "Make Call", "Edit Telvane", "Delete Telvane" };
     int y = 42;
     for (const char* t : texts) {
         auto* b = new QPushButton(QString::fromLatin1(t), &dialog);

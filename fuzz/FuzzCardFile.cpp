@@ -26,7 +26,7 @@ bool sameSavedContent(const CardBook& a, const CardBook& b)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     CardBook book;
-    const LoadResult first = CardFile::parse({data, size}, book);
+    const LoadResult first = CardFile::parse({ data, size }, book);
     if (first.complete < 0 || first.complete > CardBook::kSlots)
         std::abort();
 

@@ -13,8 +13,11 @@ bool validUtf8(std::string_view s)
 {
     for (std::size_t i = 0; i < s.size();) {
         const auto b = static_cast<unsigned char>(s[i]);
-        std::size_t len = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3
-                                      : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
+        std::size_t len = b < 0x80     ? 1
+            : (b >= 0xC2 && b <= 0xDF) ? 2
+            : (b >= 0xE0 && b <= 0xEF) ? 3
+            : (b >= 0xF0 && b <= 0xF4) ? 4
+                                       : 0;
         if (len == 0 || i + len > s.size())
             return false;
         std::uint32_t cp = len == 1 ? b : b & (0x7F >> len);
@@ -24,7 +27,7 @@ bool validUtf8(std::string_view s)
                 return false;
             cp = (cp << 6) | (c & 0x3F);
         }
-        static constexpr std::uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+        static constexpr std::uint32_t kMin[] = { 0, 0, 0x80, 0x800, 0x10000 };
         if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
         i += len;

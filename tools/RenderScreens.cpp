@@ -53,8 +53,7 @@ void type(QWidget* screen, int id, const QString& text)
     QTest::keyClicks(edit, text);
 }
 
-template <class Screen>
-void render(const QString& name, std::function<void(QWidget*)> prepare = {})
+template <class Screen> void render(const QString& name, std::function<void(QWidget*)> prepare = {})
 {
     Screen screen;
     modal::onNext([&](QWidget* w) {
@@ -71,9 +70,9 @@ void render(const QString& name, std::function<void(QWidget*)> prepare = {})
 void writeCards()
 {
     CardBook book;
-    book.append({u"Europe Saver", u"8005550100", u"1234", u"3", u"011", u"2"});
-    book.append({u"Home", u"5550100", u"", u"2", u"", u""});
-    book.append({u"World Talk", u"18885550123", u"987654", u"2", u"00", u"1"});
+    book.append({ u"Europe Saver", u"8005550100", u"1234", u"3", u"011", u"2" });
+    book.append({ u"Home", u"5550100", u"", u"2", u"", u"" });
+    book.append({ u"World Talk", u"18885550123", u"987654", u"2", u"00", u"1" });
     CardFile::save(book, SaveMode::Replace);
 }
 
@@ -136,10 +135,10 @@ int main(int argc, char* argv[])
     // The contact chooser over a few real-shaped exports.
     const QString contacts = data.filePath(QStringLiteral("dialer/contacts"));
     QDir().mkpath(contacts);
-    for (const QString& f : QDir(QStringLiteral(DIALER_TEST_DATA "/vcard")).entryList({"*.vcf"}))
+    for (const QString& f : QDir(QStringLiteral(DIALER_TEST_DATA "/vcard")).entryList({ "*.vcf" }))
         QFile::copy(QStringLiteral(DIALER_TEST_DATA "/vcard/") + f, contacts + "/" + f);
     const auto store = ContactStore::open();
-    CHOOSECONTACT cc{};
+    CHOOSECONTACT cc {};
     cc.cbSize = sizeof cc;
     modal::onNext([](QWidget* chooser) {
         QTest::qWait(30);

@@ -38,6 +38,12 @@ DeviceClass deviceClass()
     return *decided();
 }
 
-bool isFullScreenClass(DeviceClass c) { return c == DeviceClass::Professional || c == DeviceClass::Standard; }
+bool isFullScreenClass(DeviceClass c)
+{
+    return c == DeviceClass::Professional || c == DeviceClass::Standard;
+}
 
-void setDeviceClassForTesting(DeviceClass c) { decided() = c; }
+void setDeviceClassForTesting(DeviceClass c)
+{
+    decided() = c;
+}

@@ -21,8 +21,7 @@ namespace {
 
 // Constructs a screen, runs it over the home screen and destroys it; the
 // result is not looked at.
-template <class Screen>
-void runScreen(QWidget* owner)
+template <class Screen> void runScreen(QWidget* owner)
 {
     Screen screen(owner);
     screen.DoModal();
@@ -66,15 +65,21 @@ bool CDialerDlg::OnInitDialog()
 {
     CDialogBase::OnInitDialog();
     setWindowIcon(m_hIcon);
-    m_labelFont = fontFromLogFont({16, 8, 1, QStringLiteral("MS Sans Serif")});
+    m_labelFont = fontFromLogFont({ 16, 8, 1, QStringLiteral("MS Sans Serif") });
     m_productLabel->setFont(m_labelFont);
     CardFile::load(m_book);
     return false; // focus goes to the first tab stop, "Add Telvane"
 }
 
-bool CDialerDlg::cardAvailable() const { return m_book.count() != 0; }
+bool CDialerDlg::cardAvailable() const
+{
+    return m_book.count() != 0;
+}
 
-void CDialerDlg::OnAdd() { runScreen<CMainCardDlg>(this); }
+void CDialerDlg::OnAdd()
+{
+    runScreen<CMainCardDlg>(this);
+}
 
 void CDialerDlg::OnMakeCall()
 {

@@ -15,22 +15,25 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyleOptionComplex>
 #include <QValidator>
-#include <QResizeEvent>
 #include <QWheelEvent>
 
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 
 // The logo and icon live in a static library; their registration must be
 // referenced or the linker drops it.
-static void initDialerResources() { Q_INIT_RESOURCE(res); }
+static void initDialerResources()
+{
+    Q_INIT_RESOURCE(res);
+}
 
 namespace {
 
@@ -87,7 +90,7 @@ TypingValidator* typingValidator(QWidget* w)
 void installFontSubstitutes()
 {
     static const bool done = [] {
-        const QStringList faces{QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")};
+        const QStringList faces { QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") };
         QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), faces);
         QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), faces);
         initDialerResources();
@@ -101,8 +104,8 @@ void installFontSubstitutes()
 // in a 44-unit box. This narrows the arrow and the text margin only.
 class CompactComboStyle : public QProxyStyle {
 public:
-    QRect subControlRect(ComplexControl cc, const QStyleOptionComplex* opt, SubControl sc,
-        const QWidget* widget) const override
+    QRect subControlRect(
+        ComplexControl cc, const QStyleOptionComplex* opt, SubControl sc, const QWidget* widget) const override
     {
         if (cc != CC_ComboBox)
             return QProxyStyle::subControlRect(cc, opt, sc, widget);
@@ -110,9 +113,9 @@ public:
         const int arrow = std::min(14, r.width() / 3);
         switch (sc) {
         case SC_ComboBoxArrow:
-            return {r.right() - arrow + 1, r.top(), arrow, r.height()};
+            return { r.right() - arrow + 1, r.top(), arrow, r.height() };
         case SC_ComboBoxEditField:
-            return {r.left() + 3, r.top() + 2, r.width() - arrow - 4, r.height() - 4};
+            return { r.left() + 3, r.top() + 2, r.width() - arrow - 4, r.height() - 4 };
         default:
             return QProxyStyle::subControlRect(cc, opt, sc, widget);
         }
@@ -141,21 +144,24 @@ QPixmap scaledBitmap(const QString& path, QSize size)
     return it->second;
 }
 
-int scaleRound(int value, int mul, int div) { return (value * mul + div / 2) / div; }
+int scaleRound(int value, int mul, int div)
+{
+    return (value * mul + div / 2) / div;
+}
 
 } // namespace
 
 QRect DialogUnits::toPixels(const QRect& dlu) const
 {
-    return {scaleRound(dlu.x(), baseX, 4), scaleRound(dlu.y(), baseY, 8), scaleRound(dlu.width(), baseX, 4),
-        scaleRound(dlu.height(), baseY, 8)};
+    return { scaleRound(dlu.x(), baseX, 4), scaleRound(dlu.y(), baseY, 8), scaleRound(dlu.width(), baseX, 4),
+        scaleRound(dlu.height(), baseY, 8) };
 }
 
 DialogUnits dialogUnitsFor(const QFont& font)
 {
     const QFontMetrics fm(font);
     const int cx = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    return {(cx / 26 + 1) / 2, fm.height()};
+    return { (cx / 26 + 1) / 2, fm.height() };
 }
 
 QFont fontFromLogFont(const LogFont& lf)
@@ -302,8 +308,7 @@ void CDialogBase::SetDlgItemText(int id, const QString& text)
         if (c->isEditable()) {
             c->setEditText(text);
             c->lineEdit()->setCursorPosition(0);
-        }
-        else
+        } else
             c->setCurrentIndex(c->findText(text, Qt::MatchExactly));
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
         l->setText(text);
@@ -383,7 +388,10 @@ void CDialogBase::OnOK()
     done(res::IDOK);
 }
 
-void CDialogBase::OnCancel() { done(res::IDCANCEL); }
+void CDialogBase::OnCancel()
+{
+    done(res::IDCANCEL);
+}
 
 const MessageMap& CDialogBase::messageMap() const
 {
@@ -505,14 +513,29 @@ void CDialogBase::SetScrollInfo(int extent)
         connect(m_scrollBar, &QAbstractSlider::actionTriggered, this, [this](int action) {
             int code = -1;
             switch (action) {
-            case QAbstractSlider::SliderSingleStepSub: code = SB_LINEUP; break;
-            case QAbstractSlider::SliderSingleStepAdd: code = SB_LINEDOWN; break;
-            case QAbstractSlider::SliderPageStepSub: code = SB_PAGEUP; break;
-            case QAbstractSlider::SliderPageStepAdd: code = SB_PAGEDOWN; break;
-            case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
-            case QAbstractSlider::SliderToMinimum: code = SB_TOP; break;
-            case QAbstractSlider::SliderToMaximum: code = SB_BOTTOM; break;
-            default: break;
+            case QAbstractSlider::SliderSingleStepSub:
+                code = SB_LINEUP;
+                break;
+            case QAbstractSlider::SliderSingleStepAdd:
+                code = SB_LINEDOWN;
+                break;
+            case QAbstractSlider::SliderPageStepSub:
+                code = SB_PAGEUP;
+                break;
+            case QAbstractSlider::SliderPageStepAdd:
+                code = SB_PAGEDOWN;
+                break;
+            case QAbstractSlider::SliderMove:
+                code = SB_THUMBTRACK;
+                break;
+            case QAbstractSlider::SliderToMinimum:
+                code = SB_TOP;
+                break;
+            case QAbstractSlider::SliderToMaximum:
+                code = SB_BOTTOM;
+                break;
+            default:
+                break;
             }
             if (code >= 0)
                 OnVScroll(code, static_cast<std::uint32_t>(m_scrollBar->sliderPosition()));
@@ -607,7 +630,7 @@ constexpr rlim_t kWanted = 112u * 1024 * 1024;
 
 void recordStackBase()
 {
-    rlimit rl{};
+    rlimit rl {};
     if (getrlimit(RLIMIT_STACK, &rl) != 0)
         return;
     if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < kWanted) {

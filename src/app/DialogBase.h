@@ -23,20 +23,17 @@ struct MessageEntry {
 };
 using MessageMap = std::vector<MessageEntry>;
 
-template <class D>
-MessageEntry OnClicked(int id, void (D::*fn)())
+template <class D> MessageEntry OnClicked(int id, void (D::*fn)())
 {
-    return {id, MessageEntry::Clicked, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); }};
+    return { id, MessageEntry::Clicked, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); } };
 }
-template <class D>
-MessageEntry OnSelChange(int id, void (D::*fn)())
+template <class D> MessageEntry OnSelChange(int id, void (D::*fn)())
 {
-    return {id, MessageEntry::SelChange, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); }};
+    return { id, MessageEntry::SelChange, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); } };
 }
-template <class D>
-MessageEntry OnCommand(int id, void (D::*fn)())
+template <class D> MessageEntry OnCommand(int id, void (D::*fn)())
 {
-    return {id, MessageEntry::Command, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); }};
+    return { id, MessageEntry::Command, [fn](CDialogBase& b) { (static_cast<D&>(b).*fn)(); } };
 }
 
 // Font attributes as a screen asks for them: cell height and average
@@ -74,11 +71,7 @@ public:
 
     int templateId() const { return m_template.id; }
     QWidget* GetDlgItem(int id) const;
-    template <class W>
-    W* item(int id) const
-    {
-        return qobject_cast<W*>(GetDlgItem(id));
-    }
+    template <class W> W* item(int id) const { return qobject_cast<W*>(GetDlgItem(id)); }
     int GetDlgCtrlID(const QWidget* w) const;
     QString GetDlgItemText(int id) const;
     void SetDlgItemText(int id, const QString& text);
@@ -109,7 +102,7 @@ public:
 
 protected:
     virtual bool OnInitDialog();
-    virtual void DoDataExchange() {}
+    virtual void DoDataExchange() { }
     virtual const MessageMap& messageMap() const;
     virtual VScroll vscrollMode() const { return VScroll::Default; }
     // The one edit control whose letter and space keys are dropped, or 0.
@@ -138,7 +131,7 @@ private:
     void placeOverOwner();
 
     const DialogTemplate& m_template;
-    DialogUnits m_units{};
+    DialogUnits m_units {};
     std::map<int, QWidget*> m_controls;
     QScrollBar* m_scrollBar = nullptr;
     QMenuBar* m_menuBar = nullptr;

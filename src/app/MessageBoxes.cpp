@@ -22,8 +22,8 @@ void AppMessageBox(const QString& text)
 
 bool QuestionBox(QWidget* screen, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Telvane"), text,
-        QMessageBox::Ok | QMessageBox::Cancel, screen);
+    QMessageBox box(
+        QMessageBox::NoIcon, QStringLiteral("Telvane"), text, QMessageBox::Ok | QMessageBox::Cancel, screen);
     box.setObjectName(QStringLiteral("QuestionBox"));
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;

@@ -18,8 +18,8 @@ enum ScrollCode : int {
 // What one vertical scroll request does to a scrolling screen.
 struct ScrollStep {
     enum Kind {
-        Ignore,        // stop: nothing moves, no default processing
-        Move,          // move the contents by `delta` (positive: controls go up)
+        Ignore, // stop: nothing moves, no default processing
+        Move, // move the contents by `delta` (positive: controls go up)
         ClampToExtent, // thumb at or past the end: position = extent, move by 0
     };
     Kind kind = Ignore;
@@ -31,4 +31,7 @@ ScrollStep vscrollStep(int code, int pos, int extent, std::uint32_t thumbPos);
 
 // The scroll set-up: the largest position from the screen's height and the
 // display's.
-inline int scrollExtentFor(int displayHeight, int windowHeight) { return displayHeight + 26 - windowHeight; }
+inline int scrollExtentFor(int displayHeight, int windowHeight)
+{
+    return displayHeight + 26 - windowHeight;
+}

@@ -84,9 +84,8 @@ void CConfirmcall::OnPlaceCall()
     // g_pPhonecallDlg is the make-call screen that opened this one: any
     // make-call screen stacked above since has closed and handed it back.
     const Cphonecall* call = g_pPhonecallDlg;
-    const ComposeResult composed = ComposeDialString(
-        text(call, res::IDC_CALL_PREFIX), GetDlgItemText(res::IDC_CONFIRM_NUMBER).toStdU16String(), cardTexts(call),
-        m_work);
+    const ComposeResult composed = ComposeDialString(text(call, res::IDC_CALL_PREFIX),
+        GetDlgItemText(res::IDC_CONFIRM_NUMBER).toStdU16String(), cardTexts(call), m_work);
     // A dial string that failed to compose is never dialled, and no failure
     // takes the user away: they stay here to try again or Cancel.
     if (composed.failureMessage) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DialString.h"
 #include "DialogBase.h"
+#include "DialString.h"
 
 #include <QFont>
 

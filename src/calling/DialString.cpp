@@ -28,8 +28,7 @@ void appendPauses(char16_t*& end, std::size_t& remaining, std::int32_t count)
 
 } // namespace
 
-hr::HRESULT StripNonPhoneDigits(char16_t* dest, std::size_t destCch, const char16_t* src,
-                                std::size_t srcCount)
+hr::HRESULT StripNonPhoneDigits(char16_t* dest, std::size_t destCch, const char16_t* src, std::size_t srcCount)
 {
     // Written as destCch - 1 < srcCount so that a huge srcCount cannot wrap.
     if (dest == nullptr || src == nullptr || destCch == 0 || destCch - 1 < srcCount)
@@ -42,17 +41,16 @@ hr::HRESULT StripNonPhoneDigits(char16_t* dest, std::size_t destCch, const char1
     return hr::S_OK;
 }
 
-hr::HRESULT BuildDialString(char16_t* out, std::size_t outCch, const char16_t* destination,
-                            const DialCardTexts& card, DialWorkingValues& work)
+hr::HRESULT BuildDialString(
+    char16_t* out, std::size_t outCch, const char16_t* destination, const DialCardTexts& card, DialWorkingValues& work)
 {
     const std::int32_t pauseBeforeNumber = WToI(card.pauseBeforeNumber.c_str());
     const std::int32_t pauseBeforePin = WToI(card.pauseBeforePin.c_str());
     const std::int32_t pinValue = WToI(card.pin.c_str());
 
-    const hr::HRESULT accessCopied =
-        StringCchCopyW(work.accessNumber.data(), work.accessNumber.size(), card.accessNumber.c_str());
-    const hr::HRESULT pinCopied =
-        StringCchCopyW(work.pinCopy.data(), work.pinCopy.size(), card.pin.c_str());
+    const hr::HRESULT accessCopied
+        = StringCchCopyW(work.accessNumber.data(), work.accessNumber.size(), card.accessNumber.c_str());
+    const hr::HRESULT pinCopied = StringCchCopyW(work.pinCopy.data(), work.pinCopy.size(), card.pin.c_str());
 
     // A PIN whose value is zero (empty, all zeros, or not starting with a
     // number) is not dialled, and neither is the pause that would precede it.
@@ -78,14 +76,12 @@ hr::HRESULT BuildDialString(char16_t* out, std::size_t outCch, const char16_t* d
 
     char16_t* end = nullptr;
     std::size_t remaining = 0;
-    if (const auto s = StringCchCopyExW(out, outCch, work.accessNumber.data(), &end, &remaining);
-        hr::failed(s))
+    if (const auto s = StringCchCopyExW(out, outCch, work.accessNumber.data(), &end, &remaining); hr::failed(s))
         return s;
 
     appendPauses(end, remaining, work.pauseBeforePinCount);
 
-    if (const auto s = StringCchCopyExW(end, remaining, work.pinInUse(), &end, &remaining);
-        hr::failed(s))
+    if (const auto s = StringCchCopyExW(end, remaining, work.pinInUse(), &end, &remaining); hr::failed(s))
         return s;
 
     if (work.pauseBeforeNumberCount > 0) {
@@ -104,12 +100,12 @@ hr::HRESULT BuildDialString(char16_t* out, std::size_t outCch, const char16_t* d
     return hr::S_OK;
 }
 
-ComposeResult ComposeDialString(const std::u16string& prefix, const std::u16string& number,
-                                const DialCardTexts& card, DialWorkingValues& work)
+ComposeResult ComposeDialString(
+    const std::u16string& prefix, const std::u16string& number, const DialCardTexts& card, DialWorkingValues& work)
 {
     const std::u16string destination = prefix + number;
     if (destination.empty())
-        return {hr::E_FAIL, {}, "Please Enter the Phone Number"};
+        return { hr::E_FAIL, {}, "Please Enter the Phone Number" };
 
     // The destination is measured and stripped whole rather than first being
     // squeezed into a 64-character buffer: a contact's number is not bound by
@@ -119,23 +115,22 @@ ComposeResult ComposeDialString(const std::u16string& prefix, const std::u16stri
     // 256-character dial string fails the build.
     std::size_t length = 0;
     if (const auto s = StringCchLengthW(destination.c_str(), kDialTextCch, &length); hr::failed(s))
-        return {s, {}, "StringCchLength failed"};
+        return { s, {}, "StringCchLength failed" };
 
     std::vector<char16_t> stripped;
     try {
         stripped.assign(length + 1, u'\0');
     } catch (const std::bad_alloc&) {
-        return {hr::E_FAIL, {}, "destination number is NULL"};
+        return { hr::E_FAIL, {}, "destination number is NULL" };
     }
 
     if (const auto s = StripNonPhoneDigits(stripped.data(), stripped.size(), destination.c_str(), length);
         hr::failed(s))
-        return {s, {}, "StripNonPhoneDigits failed"};
+        return { s, {}, "StripNonPhoneDigits failed" };
 
-    std::array<char16_t, kDialTextCch> dial{};
-    if (const auto s = BuildDialString(dial.data(), dial.size(), stripped.data(), card, work);
-        hr::failed(s))
-        return {s, {}, "BuildDialString failed"};
+    std::array<char16_t, kDialTextCch> dial {};
+    if (const auto s = BuildDialString(dial.data(), dial.size(), stripped.data(), card, work); hr::failed(s))
+        return { s, {}, "BuildDialString failed" };
 
-    return {hr::S_OK, std::u16string(dial.data()), nullptr};
+    return { hr::S_OK, std::u16string(dial.data()), nullptr };
 }

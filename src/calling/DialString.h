@@ -21,8 +21,8 @@ struct DialCardTexts {
 
 // The confirmation screen's working values, set afresh by every BuildDialString.
 struct DialWorkingValues {
-    std::array<char16_t, kDialTextCch> accessNumber{};
-    std::array<char16_t, kDialTextCch> pinCopy{};
+    std::array<char16_t, kDialTextCch> accessNumber {};
+    std::array<char16_t, kDialTextCch> pinCopy {};
     bool pinDialled = false; // the PIN in use is pinCopy, otherwise the empty text
     std::int32_t pauseBeforePinCount = 0;
     std::int32_t pauseBeforeNumberCount = 0;
@@ -33,24 +33,23 @@ struct DialWorkingValues {
 // Keeps the characters the phone dials (0-9 and lower-case p, w and comma)
 // of the first srcCount code units of src, stopping early at a zero.
 // E_FAIL, with dest untouched, when destCch < srcCount + 1.
-hr::HRESULT StripNonPhoneDigits(char16_t* dest, std::size_t destCch, const char16_t* src,
-                                std::size_t srcCount);
+hr::HRESULT StripNonPhoneDigits(char16_t* dest, std::size_t destCch, const char16_t* src, std::size_t srcCount);
 
 // Lays out access number, pauses before the PIN, PIN, pauses or one `w`, and
 // destination in out (capacity outCch). On failure out holds the pieces that
 // were complete before the failing step, zero-terminated.
-hr::HRESULT BuildDialString(char16_t* out, std::size_t outCch, const char16_t* destination,
-                            const DialCardTexts& card, DialWorkingValues& work);
+hr::HRESULT BuildDialString(
+    char16_t* out, std::size_t outCch, const char16_t* destination, const DialCardTexts& card, DialWorkingValues& work);
 
 struct ComposeResult {
     hr::HRESULT status = hr::S_OK;
-    std::u16string dialString;             // empty unless status succeeded
-    const char* failureMessage = nullptr;  // the text to show; null on success
+    std::u16string dialString; // empty unless status succeeded
+    const char* failureMessage = nullptr; // the text to show; null on success
 };
 
 // What Ok does before placing the call: join prefix and number, measure,
 // strip, build. Stops at the first failing step; a dial string that failed
 // to compose is never returned.
 // `work` receives the working values of the composition.
-ComposeResult ComposeDialString(const std::u16string& prefix, const std::u16string& number,
-                                const DialCardTexts& card, DialWorkingValues& work);
+ComposeResult ComposeDialString(
+    const std::u16string& prefix, const std::u16string& number, const DialCardTexts& card, DialWorkingValues& work);

@@ -4,7 +4,10 @@
 
 namespace {
 
-bool validCapacity(std::size_t cch) { return cch != 0 && cch <= kStrSafeMaxCch; }
+bool validCapacity(std::size_t cch)
+{
+    return cch != 0 && cch <= kStrSafeMaxCch;
+}
 
 bool isBlank(char16_t c)
 {
@@ -13,8 +16,8 @@ bool isBlank(char16_t c)
 
 } // namespace
 
-hr::HRESULT StringCchCopyExW(char16_t* dest, std::size_t cchDest, const char16_t* src,
-                             char16_t** destEnd, std::size_t* remaining)
+hr::HRESULT StringCchCopyExW(
+    char16_t* dest, std::size_t cchDest, const char16_t* src, char16_t** destEnd, std::size_t* remaining)
 {
     if (dest == nullptr || src == nullptr || !validCapacity(cchDest))
         return hr::STRSAFE_E_INVALID_PARAMETER;
@@ -91,15 +94,13 @@ std::int32_t WToI(const char16_t* text)
 
     // Accumulate the magnitude in 64 bits and stop growing once it passes
     // the 32-bit range, so any number of digits saturates cleanly.
-    constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    constexpr std::int64_t limit = std::int64_t { std::numeric_limits<std::int32_t>::max() } + 1;
     std::int64_t magnitude = 0;
     for (; *text >= u'0' && *text <= u'9'; ++text) {
         if (magnitude <= limit)
             magnitude = magnitude * 10 + (*text - u'0');
     }
     if (negative)
-        return magnitude >= limit ? std::numeric_limits<std::int32_t>::min()
-                                  : static_cast<std::int32_t>(-magnitude);
-    return magnitude >= limit ? std::numeric_limits<std::int32_t>::max()
-                              : static_cast<std::int32_t>(magnitude);
+        return magnitude >= limit ? std::numeric_limits<std::int32_t>::min() : static_cast<std::int32_t>(-magnitude);
+    return magnitude >= limit ? std::numeric_limits<std::int32_t>::max() : static_cast<std::int32_t>(magnitude);
 }

@@ -12,8 +12,14 @@ inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT STRSAFE_E_INSUFFICIENT_BUFFER = static_cast<HRESULT>(0x8007007Au);
 inline constexpr HRESULT STRSAFE_E_INVALID_PARAMETER = static_cast<HRESULT>(0x80070057u);
 
-constexpr bool succeeded(HRESULT status) { return status >= 0; }
-constexpr bool failed(HRESULT status) { return status < 0; }
+constexpr bool succeeded(HRESULT status)
+{
+    return status >= 0;
+}
+constexpr bool failed(HRESULT status)
+{
+    return status < 0;
+}
 } // namespace hr
 
 // Bounded copies over zero-terminated UTF-16 buffers, behaving like the
@@ -29,8 +35,8 @@ inline constexpr std::size_t kStrSafeMaxCch = 2147483647;
 // *destEnd = dest, *remaining = cchDest, STRSAFE_E_INSUFFICIENT_BUFFER.
 // Invalid parameter: nothing written, destEnd and remaining untouched.
 // destEnd and remaining may be null.
-hr::HRESULT StringCchCopyExW(char16_t* dest, std::size_t cchDest, const char16_t* src,
-                             char16_t** destEnd, std::size_t* remaining);
+hr::HRESULT StringCchCopyExW(
+    char16_t* dest, std::size_t cchDest, const char16_t* src, char16_t** destEnd, std::size_t* remaining);
 
 // Plain copy: when the source does not fit, cchDest - 1 characters and a
 // terminator are written (the text is cut) and the status is negative.

@@ -11,8 +11,8 @@ ContactStore* g_pOutlookApp = nullptr;
 
 QString CleanPhoneNumber(QString number)
 {
-    static const std::array<QString, 4> removed{
-        QStringLiteral(" "), QStringLiteral("("), QStringLiteral(")"), QStringLiteral("-")};
+    static const std::array<QString, 4> removed { QStringLiteral(" "), QStringLiteral("("), QStringLiteral(")"),
+        QStringLiteral("-") };
     for (const QString& c : removed)
         number.replace(c, QString());
     return number;
@@ -41,7 +41,7 @@ std::int32_t phonebook::OpenContactStore()
 
 void phonebook::ReadChosenContact()
 {
-    CHOOSECONTACT cc{};
+    CHOOSECONTACT cc {};
     cc.cbSize = sizeof cc;
     cc.dwFlags = CCF_CHOOSECONTACTONLY;
     if (ChooseContact(&cc, *g_pOutlookApp) < 0)

@@ -4,8 +4,8 @@
 
 int CardBook::count() const
 {
-    const auto firstFree = std::find_if(m_slots.begin(), m_slots.end(),
-                                        [](const CardRecord& card) { return card.cardName.empty(); });
+    const auto firstFree
+        = std::find_if(m_slots.begin(), m_slots.end(), [](const CardRecord& card) { return card.cardName.empty(); });
     return static_cast<int>(firstFree - m_slots.begin());
 }
 
@@ -22,9 +22,8 @@ std::optional<int> CardBook::find(const std::u16string& name) const
 int CardBook::countNamed(const std::u16string& name) const
 {
     const auto cards = m_slots.begin() + count();
-    return static_cast<int>(std::count_if(m_slots.begin(), cards, [&name](const CardRecord& card) {
-        return card.cardName == name;
-    }));
+    return static_cast<int>(
+        std::count_if(m_slots.begin(), cards, [&name](const CardRecord& card) { return card.cardName == name; }));
 }
 
 bool CardBook::append(const CardRecord& card)
@@ -43,14 +42,14 @@ void CardBook::removeAt(int i)
         return;
     for (int j = i + 1; j < n; ++j)
         slot(j - 1) = std::move(slot(j));
-    slot(n - 1) = CardRecord{};
+    slot(n - 1) = CardRecord {};
 
     // A card kept aside at load takes the freed tenth slot. Records without a
     // name there are not cards: pulling one in would end the book early and
     // drop the real cards behind it at the next save.
     if (n == kSlots) {
-        const auto named = std::find_if(m_overflow.begin(), m_overflow.end(),
-                                        [](const CardRecord& card) { return !card.cardName.empty(); });
+        const auto named = std::find_if(
+            m_overflow.begin(), m_overflow.end(), [](const CardRecord& card) { return !card.cardName.empty(); });
         if (named != m_overflow.end()) {
             slot(kSlots - 1) = std::move(*named);
             m_overflow.erase(m_overflow.begin(), named + 1);

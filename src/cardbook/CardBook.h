@@ -36,6 +36,6 @@ public:
     friend bool operator==(const CardBook&, const CardBook&) = default;
 
 private:
-    std::array<CardRecord, kSlots> m_slots{};
+    std::array<CardRecord, kSlots> m_slots {};
     std::vector<CardRecord> m_overflow;
 };

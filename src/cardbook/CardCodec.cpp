@@ -1,23 +1,30 @@
 #include "CardCodec.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <optional>
 
 namespace CardFile {
 namespace {
 
-constexpr std::array kFields{
-    &CardRecord::cardName, &CardRecord::accessNumber,      &CardRecord::pin,
-    &CardRecord::pauseBeforeNumber, &CardRecord::prefix,  &CardRecord::pauseBeforePin,
+constexpr std::array kFields {
+    &CardRecord::cardName,
+    &CardRecord::accessNumber,
+    &CardRecord::pin,
+    &CardRecord::pauseBeforeNumber,
+    &CardRecord::prefix,
+    &CardRecord::pauseBeforePin,
 };
 
 // Little-endian reads that fail, rather than run past the end, when the
 // bytes run out.
 class Reader {
 public:
-    explicit Reader(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    explicit Reader(std::span<const std::uint8_t> bytes)
+        : m_bytes(bytes)
+    {
+    }
 
     std::size_t remaining() const { return m_bytes.size() - m_pos; }
 
@@ -27,7 +34,7 @@ public:
             return std::nullopt;
         std::uint64_t value = 0;
         for (std::size_t i = 0; i < sizeof(T); ++i)
-            value |= std::uint64_t{m_bytes[m_pos + i]} << (8 * i);
+            value |= std::uint64_t { m_bytes[m_pos + i] } << (8 * i);
         m_pos += sizeof(T);
         return static_cast<T>(value);
     }
@@ -77,7 +84,7 @@ std::optional<Prefix> readPrefix(Reader& in)
     if (!b)
         return std::nullopt;
     if (*b < 0xFF)
-        return Prefix{false, *b};
+        return Prefix { false, *b };
     auto w = in.integer<std::uint16_t>();
     if (!w)
         return std::nullopt;
@@ -87,7 +94,7 @@ std::optional<Prefix> readPrefix(Reader& in)
         if (!b2)
             return std::nullopt;
         if (*b2 < 0xFF)
-            return Prefix{true, *b2};
+            return Prefix { true, *b2 };
         w = in.integer<std::uint16_t>();
         if (!w)
             return std::nullopt;
@@ -95,7 +102,7 @@ std::optional<Prefix> readPrefix(Reader& in)
     const auto length = lengthFrom16(in, *w);
     if (!length)
         return std::nullopt;
-    return Prefix{wide, *length};
+    return Prefix { wide, *length };
 }
 
 std::optional<std::u16string> readString(Reader& in)
@@ -130,18 +137,18 @@ void putInteger(Bytes& out, std::uint64_t value, int size)
 void putString(Bytes& out, const std::u16string& s)
 {
     const std::uint64_t n = s.size();
-    out.insert(out.end(), {0xFF, 0xFE, 0xFF});
+    out.insert(out.end(), { 0xFF, 0xFE, 0xFF });
     if (n < 0xFF) {
         putInteger(out, n, 1);
     } else if (n < 0xFFFE) {
         out.push_back(0xFF);
         putInteger(out, n, 2);
     } else if (n < 0xFFFFFFFFu) {
-        out.insert(out.end(), {0xFF, 0xFF, 0xFF});
+        out.insert(out.end(), { 0xFF, 0xFF, 0xFF });
         putInteger(out, n, 4);
     } else {
         // Needs 8 GB of text in memory; written in the form readers know.
-        out.insert(out.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
+        out.insert(out.end(), { 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF });
         putInteger(out, n, 8);
     }
     for (const char16_t unit : s)
@@ -154,11 +161,39 @@ char16_t fromWindows1252(std::uint8_t byte)
 {
     // 0x80..0x9F differ from Latin-1; the five bytes the code page leaves
     // undefined pass through as C1 controls, as Windows converts them.
-    static constexpr std::array<char16_t, 32> k80{
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-        0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    static constexpr std::array<char16_t, 32> k80 {
+        0x20AC,
+        0x0081,
+        0x201A,
+        0x0192,
+        0x201E,
+        0x2026,
+        0x2020,
+        0x2021,
+        0x02C6,
+        0x2030,
+        0x0160,
+        0x2039,
+        0x0152,
+        0x008D,
+        0x017D,
+        0x008F,
+        0x0090,
+        0x2018,
+        0x2019,
+        0x201C,
+        0x201D,
+        0x2022,
+        0x2013,
+        0x2014,
+        0x02DC,
+        0x2122,
+        0x0161,
+        0x203A,
+        0x0153,
+        0x009D,
+        0x017E,
+        0x0178,
     };
     if (byte >= 0x80 && byte <= 0x9F)
         return k80[byte - 0x80];
@@ -198,8 +233,7 @@ Bytes serialize(const CardBook& book)
     const int n = book.count();
     std::size_t extra = 0;
     if (n == CardBook::kSlots)
-        extra = std::min<std::size_t>(book.overflow().size(),
-                                      std::numeric_limits<std::int32_t>::max() - n);
+        extra = std::min<std::size_t>(book.overflow().size(), std::numeric_limits<std::int32_t>::max() - n);
 
     std::size_t size = 4;
     const auto measure = [&size](const CardRecord& card) {

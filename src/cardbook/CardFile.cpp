@@ -22,7 +22,10 @@ namespace {
 
 class UniqueFd {
 public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    explicit UniqueFd(int fd = -1)
+        : m_fd(fd)
+    {
+    }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     ~UniqueFd()
@@ -47,7 +50,10 @@ private:
 // Removes the temporary file on every way out but a successful rename.
 class TempFile {
 public:
-    explicit TempFile(std::string path) : m_path(std::move(path)) {}
+    explicit TempFile(std::string path)
+        : m_path(std::move(path))
+    {
+    }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile()
@@ -72,7 +78,10 @@ private:
 //   after-rename   Card.bin replaced; folder not yet flushed
 class SaveHook {
 public:
-    SaveHook() : m_phase(std::getenv("DIALER_TEST_SAVE_HOOK")) {}
+    SaveHook()
+        : m_phase(std::getenv("DIALER_TEST_SAVE_HOOK"))
+    {
+    }
     void at(std::string_view phase) const
     {
         if (m_phase && phase == m_phase)
@@ -91,7 +100,7 @@ struct ReadOutcome {
 ReadOutcome readAll(int fd)
 {
     ReadOutcome out;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) == 0 && st.st_size > 0)
         out.bytes.reserve(static_cast<std::size_t>(st.st_size));
     std::uint8_t buffer[4096];
@@ -240,7 +249,7 @@ LoadResult load(CardBook& book, const fs::path& path)
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         if (!fd)
             return {};
-        struct stat st {};
+        struct stat st { };
         if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
             return {};
         // A read error midway counts as the end of the file: the cards before
@@ -264,7 +273,7 @@ bool save(const CardBook& book, SaveMode mode, const fs::path& path)
             UniqueFd old(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
             if (!old)
                 return false;
-            struct stat st {};
+            struct stat st { };
             if (::fstat(old.get(), &st) != 0 || !S_ISREG(st.st_mode))
                 return false;
             const ReadOutcome oldFile = readAll(old.get());
@@ -272,8 +281,7 @@ bool save(const CardBook& book, SaveMode mode, const fs::path& path)
                 return false;
             const Bytes& oldBytes = oldFile.bytes;
             if (oldBytes.size() > bytes.size())
-                bytes.insert(bytes.end(), oldBytes.begin() + static_cast<std::ptrdiff_t>(bytes.size()),
-                             oldBytes.end());
+                bytes.insert(bytes.end(), oldBytes.begin() + static_cast<std::ptrdiff_t>(bytes.size()), oldBytes.end());
         } else {
             const fs::path dir = target.parent_path();
             if (!dir.empty() && !makeFolders(dir))

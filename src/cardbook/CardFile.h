@@ -10,8 +10,8 @@ enum class SaveMode {
 };
 
 struct LoadResult {
-    int complete = 0;        // cards read whole, in file order
-    bool ranToEnd = false;   // every announced card was read without failure
+    int complete = 0; // cards read whole, in file order
+    bool ranToEnd = false; // every announced card was read without failure
 };
 
 namespace CardFile {

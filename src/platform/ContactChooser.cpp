@@ -27,8 +27,7 @@ constexpr QChar kSeparator(u'\x1');
 
 bool isPhoneChar(QChar c)
 {
-    return c.isDigit() || c == u'+' || c == u'-' || c == u'(' || c == u')' || c == u' ' || c == u'.'
-        || c == u'/';
+    return c.isDigit() || c == u'+' || c == u'-' || c == u'(' || c == u')' || c == u' ' || c == u'.' || c == u'/';
 }
 
 QString digitsOf(QStringView s)
@@ -42,7 +41,7 @@ QString digitsOf(QStringView s)
 }
 
 struct Query {
-    QString text;   // folded
+    QString text; // folded
     QString digits; // set when the query looks like a number: "555 01" finds "(555) 0123"
 
     bool operator==(const Query&) const = default;
@@ -174,8 +173,7 @@ private:
             return true;
         if (q.digits.isEmpty())
             return false;
-        const QStringView digits =
-            QStringView(m_digits).sliced(m_digitStart[i], m_digitStart[i + 1] - m_digitStart[i]);
+        const QStringView digits = QStringView(m_digits).sliced(m_digitStart[i], m_digitStart[i + 1] - m_digitStart[i]);
         return digits.contains(q.digits);
     }
 
@@ -215,8 +213,8 @@ public:
         painter->setFont(opt.font);
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         const QRect nameRect(r.left(), r.top(), r.width(), nameHeight);
-        painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                          opt.fontMetrics.elidedText(name, Qt::ElideRight, r.width()));
+        painter->drawText(
+            nameRect, Qt::AlignLeft | Qt::AlignVCenter, opt.fontMetrics.elidedText(name, Qt::ElideRight, r.width()));
 
         QString numbers = index.data(kNumbersRole).toString();
         if (numbers.isEmpty())
@@ -227,16 +225,16 @@ public:
         painter->setPen(quiet);
         const QFontMetrics smallMetrics(small);
         const QRect numbersRect(r.left(), nameRect.bottom() + 1, r.width(), smallMetrics.height());
-        painter->drawText(numbersRect, Qt::AlignLeft | Qt::AlignVCenter,
-                          smallMetrics.elidedText(numbers, Qt::ElideRight, r.width()));
+        painter->drawText(
+            numbersRect, Qt::AlignLeft | Qt::AlignVCenter, smallMetrics.elidedText(numbers, Qt::ElideRight, r.width()));
         painter->restore();
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
     {
         const QFontMetrics smallMetrics(smallFont(option.font));
-        return {option.fontMetrics.averageCharWidth() * 24,
-                option.fontMetrics.height() + smallMetrics.height() + padding(option)};
+        return { option.fontMetrics.averageCharWidth() * 24,
+            option.fontMetrics.height() + smallMetrics.height() + padding(option) };
     }
 
 private:
@@ -298,8 +296,7 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     // activated: a double click on desktops, a single tap where the platform
     // activates on one click, Enter in the list.
     connect(m_list, &QListView::activated, this, &ContactChooser::choose);
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &ContactChooser::updateButtons);
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this, &ContactChooser::updateButtons);
     connect(buttons, &QDialogButtonBox::accepted, this, &ContactChooser::choose);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -413,8 +410,7 @@ std::int32_t ChooseContact(CHOOSECONTACT* cc, const ContactStore& store)
     // stays above the screen that asked for it, centred on it, and takes no
     // taskbar entry of its own. exec() blocks input to every other window
     // either way.
-    QWidget* owner = cc->hwndOwner != nullptr ? static_cast<QWidget*>(cc->hwndOwner)
-                                              : QApplication::activeWindow();
+    QWidget* owner = cc->hwndOwner != nullptr ? static_cast<QWidget*>(cc->hwndOwner) : QApplication::activeWindow();
     ContactChooser chooser(store, owner);
     if (chooser.exec() != QDialog::Accepted || store.itemFromOid(chooser.chosenOid()) == nullptr)
         return pim::E_ABORT;

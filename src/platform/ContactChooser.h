@@ -22,10 +22,10 @@ inline constexpr std::int32_t E_FAIL = static_cast<std::int32_t>(0x80004005u);
 inline constexpr std::uint32_t CCF_CHOOSECONTACTONLY = 2;
 
 struct CHOOSECONTACT {
-    std::uint32_t cbSize = 0;     // sizeof(CHOOSECONTACT)
-    void* hwndOwner = nullptr;    // a QWidget*, or null for the active window
+    std::uint32_t cbSize = 0; // sizeof(CHOOSECONTACT)
+    void* hwndOwner = nullptr; // a QWidget*, or null for the active window
     std::uint32_t dwFlags = 0;
-    int oidContactID = 0;         // out: the chosen contact's oid
+    int oidContactID = 0; // out: the chosen contact's oid
 };
 
 // Runs the chooser modally. pim::S_OK with cc->oidContactID set when the user

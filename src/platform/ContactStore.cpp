@@ -75,8 +75,7 @@ bool readWhole(const fs::path& path, std::string& out)
 // Runs `work` on up to `threads` threads (the calling one included) when
 // there is enough of it to pay for starting them; each call of `work` pulls
 // its own items until none are left.
-template <typename F>
-void runOnThreads(unsigned threads, bool worthIt, F&& work)
+template <typename F> void runOnThreads(unsigned threads, bool worthIt, F&& work)
 {
     const unsigned extra = worthIt ? threads - 1 : 0;
     std::vector<std::thread> pool;
@@ -126,7 +125,7 @@ constexpr std::size_t kStretch = 512 * 1024;
 
 std::vector<std::size_t> cutPoints(std::string_view bytes)
 {
-    std::vector<std::size_t> cuts {0};
+    std::vector<std::size_t> cuts { 0 };
     std::size_t from = kStretch;
     while (from < bytes.size()) {
         const std::size_t at = bytes.find("\nBEGIN:VCARD", from);
@@ -156,7 +155,7 @@ QStringList ContactStore::defaultFolders()
 {
     // GenericDataLocation's first entry is $XDG_DATA_HOME, or ~/.local/share.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return {data + QStringLiteral("/kpeoplevcard"), data + QStringLiteral("/dialer/contacts")};
+    return { data + QStringLiteral("/kpeoplevcard"), data + QStringLiteral("/dialer/contacts") };
 }
 
 std::unique_ptr<ContactStore> ContactStore::open(const QStringList& folders)
@@ -173,7 +172,7 @@ std::unique_ptr<ContactStore> ContactStore::open(const QStringList& folders)
     // file, and a large file is parsed in stretches by all threads at once.
     std::vector<std::string> contents(files.size());
     std::vector<std::vector<Job>> jobs(files.size());
-    std::atomic<std::size_t> nextFile {0};
+    std::atomic<std::size_t> nextFile { 0 };
     const unsigned threadCount = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     auto readFiles = [&] {
         std::string buffer;
@@ -182,7 +181,7 @@ std::unique_ptr<ContactStore> ContactStore::open(const QStringList& folders)
                 continue;
             const std::vector<std::size_t> cuts = cutPoints(buffer);
             for (std::size_t k = 0; k + 1 < cuts.size(); ++k)
-                jobs[i].push_back({i, cuts[k], cuts[k + 1], {}});
+                jobs[i].push_back({ i, cuts[k], cuts[k + 1], {} });
             if (cuts.size() == 2)
                 jobs[i][0].cards = parseVCards(buffer);
             else
@@ -199,7 +198,7 @@ std::unique_ptr<ContactStore> ContactStore::open(const QStringList& folders)
                 stretches.push_back(&job);
         }
     }
-    std::atomic<std::size_t> nextStretch {0};
+    std::atomic<std::size_t> nextStretch { 0 };
     runOnThreads(threadCount, stretches.size() >= 2, [&] {
         for (std::size_t i = nextStretch++; i < stretches.size(); i = nextStretch++) {
             Job& job = *stretches[i];
@@ -222,7 +221,7 @@ std::unique_ptr<ContactStore> ContactStore::open(const QStringList& folders)
         }
     }
     std::vector<Contact> contacts(total);
-    std::atomic<std::size_t> nextJob {0};
+    std::atomic<std::size_t> nextJob { 0 };
     runOnThreads(threadCount, all.size() >= 2 && total >= 2000, [&] {
         for (std::size_t j = nextJob++; j < all.size(); j = nextJob++) {
             const Job& job = *all[j];

@@ -7,14 +7,14 @@
 #include <vector>
 
 struct Contact {
-    int oid = 0;            // valid while its store is open; never 0
-    QString identifier;     // the card's UID, else "<file>#<index in file>"
+    int oid = 0; // valid while its store is open; never 0
+    QString identifier; // the card's UID, else "<file>#<index in file>"
     QString fileAs;
-    QString displayName;    // FN, or the file-as name when the card has none
-    QString foldedName;     // displayName through foldForSearch: the sort and search key
-    QString mobile;         // empty when the card has no mobile number
-    QStringList phones;     // "mobile 555 0100", "home 555 0199": for showing only
-    QStringList numbers;    // the same numbers without their labels, for searching
+    QString displayName; // FN, or the file-as name when the card has none
+    QString foldedName; // displayName through foldForSearch: the sort and search key
+    QString mobile; // empty when the card has no mobile number
+    QStringList phones; // "mobile 555 0100", "home 555 0199": for showing only
+    QStringList numbers; // the same numbers without their labels, for searching
 };
 
 // Lower case, accents removed: "María" sorts and searches as "maria".

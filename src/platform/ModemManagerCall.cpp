@@ -30,8 +30,8 @@ using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
 
 QDBusMessage callMethod(const QString& path, const char* interface, const char* method)
 {
-    return QDBusMessage::createMethodCall(QString::fromLatin1(mm::kService), path,
-                                          QString::fromLatin1(interface), QString::fromLatin1(method));
+    return QDBusMessage::createMethodCall(
+        QString::fromLatin1(mm::kService), path, QString::fromLatin1(interface), QString::fromLatin1(method));
 }
 
 QString withDetail(const char* text, const QDBusMessage& reply)
@@ -42,9 +42,8 @@ QString withDetail(const char* text, const QDBusMessage& reply)
 
 std::optional<int> readState(const QDBusConnection& bus, const QString& callPath)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        QString::fromLatin1(mm::kService), callPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(mm::kService), callPath,
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QString::fromLatin1(mm::kCallInterface) << QStringLiteral("State");
     const QDBusMessage reply = bus.call(get, QDBus::Block, kLookupTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -60,9 +59,9 @@ std::optional<QString> findVoiceModem(const QDBusConnection& bus)
 {
     if (!bus.isConnected())
         return std::nullopt;
-    const QDBusMessage request = QDBusMessage::createMethodCall(
-        QString::fromLatin1(mm::kService), QString::fromLatin1(mm::kRootPath),
-        QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("GetManagedObjects"));
+    const QDBusMessage request
+        = QDBusMessage::createMethodCall(QString::fromLatin1(mm::kService), QString::fromLatin1(mm::kRootPath),
+            QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("GetManagedObjects"));
     const QDBusMessage reply = bus.call(request, QDBus::Block, kLookupTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
@@ -74,44 +73,43 @@ std::optional<QString> findVoiceModem(const QDBusConnection& bus)
     return std::nullopt;
 }
 
-PlaceOutcome ModemManagerCall::place(const QDBusConnection& bus, const QString& modemPath,
-                                     const QString& dialString, const CallHooks& hooks)
+PlaceOutcome ModemManagerCall::place(
+    const QDBusConnection& bus, const QString& modemPath, const QString& dialString, const CallHooks& hooks)
 {
     const DialSplit split = splitDialString(dialString);
     if (split.number.isEmpty())
-        return {QString::fromUtf8(messages::kNoNumber), nullptr};
+        return { QString::fromUtf8(messages::kNoNumber), nullptr };
 
     QDBusMessage create = callMethod(modemPath, mm::kVoiceInterface, "CreateCall");
-    create << QVariantMap{{QStringLiteral("number"), split.number}};
+    create << QVariantMap { { QStringLiteral("number"), split.number } };
     const QDBusMessage created = bus.call(create, QDBus::Block, kLookupTimeoutMs);
     if (created.type() != QDBusMessage::ReplyMessage || created.arguments().isEmpty())
-        return {withDetail(messages::kModemRefusedCall, created), nullptr};
+        return { withDetail(messages::kModemRefusedCall, created), nullptr };
     const QString callPath = created.arguments().constFirst().value<QDBusObjectPath>().path();
     if (callPath.isEmpty())
-        return {QString::fromUtf8(messages::kModemRefusedCall), nullptr};
+        return { QString::fromUtf8(messages::kModemRefusedCall), nullptr };
 
     // Listen before Start, so that no state change can slip past.
-    auto call = std::make_unique<ModemManagerCall>(bus, modemPath, callPath,
-                                                   postDialSteps(split.postDial), hooks);
+    auto call = std::make_unique<ModemManagerCall>(bus, modemPath, callPath, postDialSteps(split.postDial), hooks);
 
-    const QDBusMessage started =
-        bus.call(callMethod(callPath, mm::kCallInterface, "Start"), QDBus::Block, kStartTimeoutMs);
+    const QDBusMessage started
+        = bus.call(callMethod(callPath, mm::kCallInterface, "Start"), QDBus::Block, kStartTimeoutMs);
     if (started.type() != QDBusMessage::ReplyMessage) {
         // Do not leave a call that never started in the modem's list.
         QDBusMessage remove = callMethod(modemPath, mm::kVoiceInterface, "DeleteCall");
         remove << QVariant::fromValue(QDBusObjectPath(callPath));
         bus.call(remove, QDBus::NoBlock);
-        return {withDetail(messages::kModemRefusedCall, started), nullptr};
+        return { withDetail(messages::kModemRefusedCall, started), nullptr };
     }
     if (call->m_steps.empty())
         return {};
     if (const auto state = readState(bus, callPath))
         call->applyState(*state);
-    return {{}, std::move(call)};
+    return { {}, std::move(call) };
 }
 
 ModemManagerCall::ModemManagerCall(const QDBusConnection& bus, QString modemPath, QString callPath,
-                                   std::vector<PostDialStep> steps, const CallHooks& hooks)
+    std::vector<PostDialStep> steps, const CallHooks& hooks)
     : m_bus(bus)
     , m_modemPath(std::move(modemPath))
     , m_callPath(std::move(callPath))
@@ -119,10 +117,10 @@ ModemManagerCall::ModemManagerCall(const QDBusConnection& bus, QString modemPath
     , m_hooks(hooks)
 {
     const QString service = QString::fromLatin1(mm::kService);
-    m_bus.connect(service, m_callPath, QString::fromLatin1(mm::kCallInterface),
-                  QStringLiteral("StateChanged"), this, SLOT(onStateChanged(int, int, uint)));
-    m_bus.connect(service, m_modemPath, QString::fromLatin1(mm::kVoiceInterface),
-                  QStringLiteral("CallDeleted"), this, SLOT(onCallDeleted(QDBusObjectPath)));
+    m_bus.connect(service, m_callPath, QString::fromLatin1(mm::kCallInterface), QStringLiteral("StateChanged"), this,
+        SLOT(onStateChanged(int, int, uint)));
+    m_bus.connect(service, m_modemPath, QString::fromLatin1(mm::kVoiceInterface), QStringLiteral("CallDeleted"), this,
+        SLOT(onCallDeleted(QDBusObjectPath)));
     auto* watcher = new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &ModemManagerCall::onServiceGone);
 }
@@ -130,10 +128,10 @@ ModemManagerCall::ModemManagerCall(const QDBusConnection& bus, QString modemPath
 ModemManagerCall::~ModemManagerCall()
 {
     const QString service = QString::fromLatin1(mm::kService);
-    m_bus.disconnect(service, m_callPath, QString::fromLatin1(mm::kCallInterface),
-                     QStringLiteral("StateChanged"), this, SLOT(onStateChanged(int, int, uint)));
-    m_bus.disconnect(service, m_modemPath, QString::fromLatin1(mm::kVoiceInterface),
-                     QStringLiteral("CallDeleted"), this, SLOT(onCallDeleted(QDBusObjectPath)));
+    m_bus.disconnect(service, m_callPath, QString::fromLatin1(mm::kCallInterface), QStringLiteral("StateChanged"), this,
+        SLOT(onStateChanged(int, int, uint)));
+    m_bus.disconnect(service, m_modemPath, QString::fromLatin1(mm::kVoiceInterface), QStringLiteral("CallDeleted"),
+        this, SLOT(onCallDeleted(QDBusObjectPath)));
 }
 
 void ModemManagerCall::onStateChanged(int /*oldState*/, int newState, uint /*reason*/)
@@ -250,8 +248,8 @@ void ModemManagerCall::sendTones(const QString& tones)
 
 bool ModemManagerCall::tonesLeft() const
 {
-    return std::any_of(m_steps.begin() + static_cast<std::ptrdiff_t>(std::min(m_next, m_steps.size())),
-                       m_steps.end(), [](const PostDialStep& s) { return !s.tones.isEmpty(); });
+    return std::any_of(m_steps.begin() + static_cast<std::ptrdiff_t>(std::min(m_next, m_steps.size())), m_steps.end(),
+        [](const PostDialStep& s) { return !s.tones.isEmpty(); });
 }
 
 void ModemManagerCall::finish(const QString& failure)

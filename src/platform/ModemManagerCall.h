@@ -45,13 +45,13 @@ std::optional<QString> findVoiceModem(const QDBusConnection& bus);
 struct CallHooks {
     std::function<bool(const QString& tones)> ask;
     std::function<void(const QString& message)> fail;
-    std::chrono::milliseconds pause{0};
+    std::chrono::milliseconds pause { 0 };
 };
 
 class ModemManagerCall;
 
 struct PlaceOutcome {
-    QString error;                          // empty: the call was started
+    QString error; // empty: the call was started
     std::unique_ptr<ModemManagerCall> call; // set when a post-dial sequence is to be played
 };
 
@@ -61,11 +61,11 @@ struct PlaceOutcome {
 class ModemManagerCall : public QObject {
     Q_OBJECT
 public:
-    static PlaceOutcome place(const QDBusConnection& bus, const QString& modemPath,
-                              const QString& dialString, const CallHooks& hooks);
+    static PlaceOutcome place(
+        const QDBusConnection& bus, const QString& modemPath, const QString& dialString, const CallHooks& hooks);
 
-    ModemManagerCall(const QDBusConnection& bus, QString modemPath, QString callPath,
-                     std::vector<PostDialStep> steps, const CallHooks& hooks);
+    ModemManagerCall(const QDBusConnection& bus, QString modemPath, QString callPath, std::vector<PostDialStep> steps,
+        const CallHooks& hooks);
     ~ModemManagerCall() override;
 
     QString callPath() const { return m_callPath; }
@@ -97,8 +97,8 @@ private:
     const CallHooks& m_hooks;
     std::size_t m_next = 0;
     int m_state = mm::Unknown;
-    bool m_started = false;    // the call has been ACTIVE once: pauses count from there
-    bool m_busy = false;       // a pause, a question or a SendDtmf is under way
+    bool m_started = false; // the call has been ACTIVE once: pauses count from there
+    bool m_busy = false; // a pause, a question or a SendDtmf is under way
     bool m_inQuestion = false; // the user is being asked: reporting waits until the answer
     bool m_done = false;
     QString m_failure;

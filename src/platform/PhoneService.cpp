@@ -39,26 +39,26 @@ CallOutcome PhoneService::placeCall(const QString& dialString)
     if (const auto modem = findVoiceModem(bus)) {
         PlaceOutcome outcome = ModemManagerCall::place(bus, *modem, dialString, m_hooks);
         if (!outcome.error.isEmpty())
-            return {false, outcome.error};
+            return { false, outcome.error };
         if (outcome.call) {
             ModemManagerCall* call = outcome.call.get();
             connect(call, &ModemManagerCall::ended, this, [this, call] { forget(call); });
             m_calls.push_back(std::move(outcome.call));
         }
-        return {true, {}};
+        return { true, {} };
     }
     if (m_tel.available && m_tel.available()) {
         if (m_tel.open && m_tel.open(QUrl(telUriFor(dialString), QUrl::StrictMode)))
-            return {true, {}};
-        return {false, QString::fromUtf8(messages::kTelHandlerFailed)};
+            return { true, {} };
+        return { false, QString::fromUtf8(messages::kTelHandlerFailed) };
     }
-    return {false, QString::fromUtf8(messages::kNoPhoneService)};
+    return { false, QString::fromUtf8(messages::kNoPhoneService) };
 }
 
 void PhoneService::forget(ModemManagerCall* call)
 {
-    const auto it = std::find_if(m_calls.begin(), m_calls.end(),
-                                 [call](const auto& owned) { return owned.get() == call; });
+    const auto it
+        = std::find_if(m_calls.begin(), m_calls.end(), [call](const auto& owned) { return owned.get() == call; });
     if (it == m_calls.end())
         return;
     // ended() is emitted from inside the call's own handlers.
@@ -79,8 +79,8 @@ void PhoneService::setFailureNotifier(FailureNotifier notifier)
 bool PhoneService::defaultQuestion(const QString& tones)
 {
     const QString text = QString::fromUtf8(messages::kSendTonesQuestion) + u'\n' + tones;
-    return QMessageBox::question(QApplication::activeWindow(), QGuiApplication::applicationDisplayName(),
-                                 text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+    return QMessageBox::question(QApplication::activeWindow(), QGuiApplication::applicationDisplayName(), text,
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
         == QMessageBox::Yes;
 }
 
@@ -105,7 +105,7 @@ PhoneService::TelHandler PhoneService::desktopTelHandler()
     handler.available = [] {
         QProcess query;
         query.start(QStringLiteral("xdg-mime"),
-                    {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/tel")});
+            { QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/tel") });
         if (!query.waitForFinished(3000)) {
             query.kill();
             query.waitForFinished();

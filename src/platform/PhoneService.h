@@ -15,7 +15,7 @@
 namespace phone {
 
 // The pause that `p` and `,` stand for, as GSM phones play it.
-inline constexpr std::chrono::milliseconds kDialPause{3000};
+inline constexpr std::chrono::milliseconds kDialPause { 3000 };
 
 struct CallOutcome {
     bool placed = false;

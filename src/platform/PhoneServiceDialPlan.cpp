@@ -22,17 +22,16 @@ QChar normalisedTone(QChar c)
 
 bool isDtmfTone(QChar c)
 {
-    return (c >= u'0' && c <= u'9') || c == u'*' || c == u'#' || (c >= u'A' && c <= u'D')
-        || (c >= u'a' && c <= u'd');
+    return (c >= u'0' && c <= u'9') || c == u'*' || c == u'#' || (c >= u'A' && c <= u'D') || (c >= u'a' && c <= u'd');
 }
 
 DialSplit splitDialString(const QString& dialString)
 {
     for (qsizetype i = 0; i < dialString.size(); ++i) {
         if (isPause(dialString[i]) || isWait(dialString[i]))
-            return {dialString.left(i), dialString.mid(i)};
+            return { dialString.left(i), dialString.mid(i) };
     }
-    return {dialString, {}};
+    return { dialString, {} };
 }
 
 std::vector<PostDialStep> postDialSteps(const QString& postDial)
@@ -40,12 +39,12 @@ std::vector<PostDialStep> postDialSteps(const QString& postDial)
     std::vector<PostDialStep> steps;
     for (const QChar c : postDial) {
         if (isPause(c)) {
-            steps.push_back({PostDialStep::Kind::Pause, {}});
+            steps.push_back({ PostDialStep::Kind::Pause, {} });
         } else if (isWait(c)) {
-            steps.push_back({PostDialStep::Kind::Wait, {}});
+            steps.push_back({ PostDialStep::Kind::Wait, {} });
         } else if (isDtmfTone(c)) {
             if (steps.empty() || steps.back().kind != PostDialStep::Kind::Tones)
-                steps.push_back({PostDialStep::Kind::Tones, {}});
+                steps.push_back({ PostDialStep::Kind::Tones, {} });
             steps.back().tones += normalisedTone(c);
         }
     }

@@ -10,7 +10,7 @@ namespace phone {
 // post-dial sequence that only makes sense once somebody answers: tones for
 // a card service's menus, separated by pauses (`p` or `,`) and waits (`w`).
 struct DialSplit {
-    QString number;   // everything before the first pause or wait
+    QString number; // everything before the first pause or wait
     QString postDial; // from that pause or wait on, unchanged
 };
 

@@ -4,8 +4,8 @@
 // hands them over (return values and callbacks); the screens show them.
 namespace phone::messages {
 
-inline constexpr char kNoPhoneService[] =
-    "No phone service is available: this device has no modem and no application for phone calls.";
+inline constexpr char kNoPhoneService[]
+    = "No phone service is available: this device has no modem and no application for phone calls.";
 inline constexpr char kInvalidRequest[] = "The call request is not valid.";
 inline constexpr char kNoNumber[] = "There is no number to dial.";
 inline constexpr char kModemRefusedCall[] = "The modem refused the call.";

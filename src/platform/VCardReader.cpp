@@ -83,9 +83,38 @@ void appendUtf8(std::string& out, char32_t cp)
 // Windows-1252 rather than plain Latin-1: old desktop exports labelled
 // ISO-8859-1 routinely carry its quotes and euro sign in 0x80..0x9F.
 constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
+    0x20AC,
+    0xFFFD,
+    0x201A,
+    0x0192,
+    0x201E,
+    0x2026,
+    0x2020,
+    0x2021,
+    0x02C6,
+    0x2030,
+    0x0160,
+    0x2039,
+    0x0152,
+    0xFFFD,
+    0x017D,
+    0xFFFD,
+    0xFFFD,
+    0x2018,
+    0x2019,
+    0x201C,
+    0x201D,
+    0x2022,
+    0x2013,
+    0x2014,
+    0x02DC,
+    0x2122,
+    0x0161,
+    0x203A,
+    0x0153,
+    0xFFFD,
+    0x017E,
+    0x0178,
 };
 
 void appendCp1252(std::string& out, unsigned char b)
@@ -152,9 +181,8 @@ void appendSingleByteCharset(std::string& out, std::string_view in)
 
 bool isSingleByteCharset(std::string_view charset)
 {
-    return iequals(charset, "iso-8859-1") || iequals(charset, "iso8859-1")
-        || iequals(charset, "latin1") || iequals(charset, "latin-1")
-        || iequals(charset, "windows-1252") || iequals(charset, "cp1252")
+    return iequals(charset, "iso-8859-1") || iequals(charset, "iso8859-1") || iequals(charset, "latin1")
+        || iequals(charset, "latin-1") || iequals(charset, "windows-1252") || iequals(charset, "cp1252")
         || iequals(charset, "iso-8859-15") || iequals(charset, "us-ascii");
 }
 
@@ -175,8 +203,7 @@ std::string decodeQuotedPrintable(std::string_view in)
     std::string out;
     out.reserve(in.size());
     for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == '=' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0
-            && hexValue(in[i + 2]) >= 0) {
+        if (in[i] == '=' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0 && hexValue(in[i + 2]) >= 0) {
             out += static_cast<char>(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
             i += 2;
         } else {
@@ -249,10 +276,7 @@ public:
         return line;
     }
 
-    bool nextIsFolded() const
-    {
-        return m_pos < m_data.size() && isBlank(m_data[m_pos]);
-    }
+    bool nextIsFolded() const { return m_pos < m_data.size() && isBlank(m_data[m_pos]); }
 
 private:
     std::string_view m_data;
@@ -260,7 +284,7 @@ private:
 };
 
 struct Param {
-    std::string_view name;  // empty for a vCard 2.1 bare parameter ("TEL;CELL:")
+    std::string_view name; // empty for a vCard 2.1 bare parameter ("TEL;CELL:")
     std::string_view value; // quotes not yet removed
 };
 
@@ -302,10 +326,9 @@ bool parseContentLine(std::string_view line, ContentLine& out)
         }
         const std::string_view token = line.substr(start, i - start);
         if (eq == std::string_view::npos)
-            out.params.push_back({{}, trim(token)});
+            out.params.push_back({ {}, trim(token) });
         else
-            out.params.push_back({trim(line.substr(start, eq - start)),
-                                  trim(line.substr(eq + 1, i - eq - 1))});
+            out.params.push_back({ trim(line.substr(start, eq - start)), trim(line.substr(eq + 1, i - eq - 1)) });
     }
     if (i >= line.size() || line[i] != ':')
         return false;
@@ -322,8 +345,7 @@ struct LineProps {
 };
 
 // Calls f for each comma-separated item of a parameter value, quotes removed.
-template <typename F>
-void forEachListItem(std::string_view value, F&& f)
+template <typename F> void forEachListItem(std::string_view value, F&& f)
 {
     std::size_t start = 0;
     for (std::size_t i = 0; i <= value.size(); ++i) {
@@ -379,8 +401,7 @@ void readProps(const ContentLine& line, LineProps& props)
             // vCard 2.1 writes encodings and types as bare words.
             if (iequals(p.value, "QUOTED-PRINTABLE"))
                 props.quotedPrintable = true;
-            else if (iequals(p.value, "BASE64") || iequals(p.value, "8BIT")
-                     || iequals(p.value, "7BIT"))
+            else if (iequals(p.value, "BASE64") || iequals(p.value, "8BIT") || iequals(p.value, "7BIT"))
                 continue;
             else if (wantTypes)
                 forEachListItem(p.value, [&](std::string_view t) { props.types.push_back(typeName(t)); });
@@ -557,7 +578,7 @@ public:
                 m_tels.push_back(std::move(tel));
         } else if (iequals(name, "X-ABLABEL")) {
             if (!line.group.empty())
-                m_labels.push_back({toLower(line.group), labelText(m_decoder.text(line.value, props))});
+                m_labels.push_back({ toLower(line.group), labelText(m_decoder.text(line.value, props)) });
         } else if (iequals(name, "FN")) {
             m_fn = m_decoder.text(line.value, props);
         } else if (iequals(name, "N")) {
@@ -636,9 +657,8 @@ bool isCardMarker(std::string_view physicalLine, std::string_view keyword)
 
 bool isMobilePhone(const VCardPhone& phone)
 {
-    return std::any_of(phone.types.begin(), phone.types.end(), [](const std::string& t) {
-        return iequals(t, "cell") || iequals(t, "mobile") || iequals(t, "iphone");
-    });
+    return std::any_of(phone.types.begin(), phone.types.end(),
+        [](const std::string& t) { return iequals(t, "cell") || iequals(t, "mobile") || iequals(t, "iphone"); });
 }
 
 std::string phoneLabel(const VCardPhone& phone)
@@ -646,18 +666,17 @@ std::string phoneLabel(const VCardPhone& phone)
     if (isMobilePhone(phone))
         return "mobile";
     auto has = [&](std::string_view word) {
-        return std::any_of(phone.types.begin(), phone.types.end(),
-                           [&](const std::string& t) { return iequals(t, word); });
+        return std::any_of(
+            phone.types.begin(), phone.types.end(), [&](const std::string& t) { return iequals(t, word); });
     };
-    for (const std::string_view word : {"fax", "pager", "home", "work", "main", "car", "other"}) {
+    for (const std::string_view word : { "fax", "pager", "home", "work", "main", "car", "other" }) {
         if (has(word))
             return std::string(word);
     }
-    static constexpr std::array<std::string_view, 10> kNotLabels = {
-        "voice", "pref", "text", "msg", "internet", "x400", "video", "bbs", "modem", "isdn"};
+    static constexpr std::array<std::string_view, 10> kNotLabels
+        = { "voice", "pref", "text", "msg", "internet", "x400", "video", "bbs", "modem", "isdn" };
     for (const std::string& t : phone.types) {
-        if (std::find(kNotLabels.begin(), kNotLabels.end(), t) == kNotLabels.end()
-            && !istartsWith(t, "x-"))
+        if (std::find(kNotLabels.begin(), kNotLabels.end(), t) == kNotLabels.end() && !istartsWith(t, "x-"))
             return t;
     }
     return {};

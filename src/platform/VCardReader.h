@@ -5,15 +5,15 @@
 #include <vector>
 
 struct VCardPhone {
-    std::string number;             // as written; a tel: URI loses its scheme and parameters
+    std::string number; // as written; a tel: URI loses its scheme and parameters
     std::vector<std::string> types; // lower case: "cell", "home", "voice", ... or an X-ABLabel text
 };
 
 struct VCardContact {
-    std::string uid;         // the UID property; empty when the card has none
-    std::string fileAs;      // X-EVOLUTION-FILE-AS, N's SORT-AS, "Family, Given", FN or ORG
+    std::string uid; // the UID property; empty when the card has none
+    std::string fileAs; // X-EVOLUTION-FILE-AS, N's SORT-AS, "Family, Given", FN or ORG
     std::string displayName; // FN; empty when the card has none
-    std::string mobile;      // the first number typed cell or mobile
+    std::string mobile; // the first number typed cell or mobile
     std::vector<VCardPhone> phones;
 };
 

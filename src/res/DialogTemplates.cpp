@@ -18,6 +18,8 @@ const QString kShellDlg = QStringLiteral("MS Shell Dlg");
 constexpr std::uint32_t kEdit = Border | AutoHScroll | TabStop;
 constexpr std::uint32_t kList = Sorted | VScroll | TabStop;
 
+// The tables below read like the templates they are: kept as laid out.
+// clang-format off
 std::map<int, DialogTemplate> buildTemplates()
 {
     std::map<int, DialogTemplate> t;
@@ -122,6 +124,7 @@ std::map<int, DialogTemplate> buildTemplates()
         }};
     return t;
 }
+// clang-format on
 
 const std::map<int, DialogTemplate>& templates()
 {
@@ -152,7 +155,7 @@ const std::vector<int>& dialogTemplateIds()
 
 const MenuTemplate& phonebookMenu()
 {
-    static const MenuTemplate menu{QStringLiteral("Phonebook"), QStringLiteral("Contacts"),
-        res::ID_PHONEBOOK_CONTACTS};
+    static const MenuTemplate menu { QStringLiteral("Phonebook"), QStringLiteral("Contacts"),
+        res::ID_PHONEBOOK_CONTACTS };
     return menu;
 }

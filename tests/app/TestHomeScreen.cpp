@@ -15,7 +15,7 @@ namespace {
 
 CardRecord card(const char16_t* name)
 {
-    return {name, u"5550100", u"", u"2", u"", u""};
+    return { name, u"5550100", u"", u"2", u"", u"" };
 }
 
 QPushButton* button(QWidget* screen, int id)
@@ -74,7 +74,7 @@ void TestHomeScreen::noCardRefusesScreens()
     QFETCH(int, id);
     CDialerDlg home;
     QString text, caption;
-    QMessageBox::Icon icon{};
+    QMessageBox::Icon icon {};
     bool opened = false;
     modal::onNext([&](QWidget* w) {
         modal::onNext([&](QWidget* next) {
@@ -116,7 +116,7 @@ void TestHomeScreen::cardOpensScreens()
 {
     QFETCH(int, id);
     QFETCH(QString, screenClass);
-    writeBook({card(u"Home")});
+    writeBook({ card(u"Home") });
     CDialerDlg home;
     QString opened;
     modal::onNext([&](QWidget* w) {
@@ -179,7 +179,7 @@ void TestHomeScreen::stackedHomeScreensLoadAfresh()
     int secondCount = -1;
     QString laterText;
     modal::onNext([&](QWidget* w) {
-        writeBook({card(u"Home"), card(u"Work")});
+        writeBook({ card(u"Home"), card(u"Work") });
         modal::onNext([&](QWidget* second) {
             secondCount = static_cast<CDialerDlg*>(second)->book().count();
             modal::close(second);
@@ -201,7 +201,7 @@ void TestHomeScreen::exitCancelKeepsScreen()
 {
     CDialerDlg home;
     QString text, caption;
-    QMessageBox::Icon icon{};
+    QMessageBox::Icon icon {};
     bool stillOpen = false;
     modal::onNext([&](QWidget* w) {
         modal::answerNextBox(QMessageBox::Cancel, &text, &caption, &icon);
@@ -236,7 +236,7 @@ void TestHomeScreen::deepStackIsRefusedNotCrashed()
     QProcess child;
     child.setProgram(QStringLiteral(STACK_GUARD_CHILD));
     child.setChildProcessModifier([] {
-        rlimit rl{4u * 1024 * 1024, 4u * 1024 * 1024};
+        rlimit rl { 4u * 1024 * 1024, 4u * 1024 * 1024 };
         setrlimit(RLIMIT_STACK, &rl);
     });
     child.start();

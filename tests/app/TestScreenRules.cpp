@@ -61,7 +61,7 @@ void TestScreenRules::scrollingDownStepByStep()
         pos += s.delta;
         seen << pos;
     }
-    const QList<int> expected{7, 14, 21, 28, 35, 42, 49, 56, 63, 70, 77, 78};
+    const QList<int> expected { 7, 14, 21, 28, 35, 42, 49, 56, 63, 70, 77, 78 };
     QCOMPARE(seen, expected);
 }
 
@@ -175,9 +175,12 @@ void TestScreenRules::keyFilterOnRealControls_data()
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("PIN drops letters and space") << int(res::IDC_ADD_PIN) << "A1z 2#B" << "12#";
-    QTest::newRow("card name takes letters") << int(res::IDC_ADD_CARDNAME) << "Az 1" << "Az 1";
-    QTest::newRow("digits-only field") << int(res::IDC_ADD_ACCESS) << "12a-3" << "123";
+    QTest::newRow("PIN drops letters and space") << int(res::IDC_ADD_PIN) << "A1z 2#B"
+                                                 << "12#";
+    QTest::newRow("card name takes letters") << int(res::IDC_ADD_CARDNAME) << "Az 1"
+                                             << "Az 1";
+    QTest::newRow("digits-only field") << int(res::IDC_ADD_ACCESS) << "12a-3"
+                                       << "123";
 }
 
 void TestScreenRules::keyFilterOnRealControls()
@@ -245,7 +248,7 @@ void TestScreenRules::templatesKeepControlsInside()
 
 void TestScreenRules::dialogUnitsFollowFont()
 {
-    const DialogUnits u{6, 13};
+    const DialogUnits u { 6, 13 };
     QCOMPARE(u.toPixels(QRect(30, 26, 100, 14)), QRect(45, 42, 150, 23));
     QFont big(QStringLiteral("DejaVu Sans"));
     big.setPixelSize(30);

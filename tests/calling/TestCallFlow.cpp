@@ -1,6 +1,6 @@
 #include "CardFile.h"
-#include "ContactChooser.h"
 #include "ConfirmcallDlg.h"
+#include "ContactChooser.h"
 #include "DialerDlg.h"
 #include "MessageBoxes.h"
 #include "ModalDriver.h"
@@ -12,8 +12,8 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QMenuBar>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
 

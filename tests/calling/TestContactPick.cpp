@@ -3,9 +3,9 @@
 #include "ContactStore.h"
 #include "DialerDlg.h"
 #include "ModalDriver.h"
+#include "phonebook.h"
 #include "PhonecallDlg.h"
 #include "ResourceIds.h"
-#include "phonebook.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -33,7 +33,10 @@ const char* kContacts = "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Doe\r\nN:Doe;Ann;;
                         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Eve NoName\r\n"
                         "TEL;TYPE=CELL:555.0500/1\r\nEND:VCARD\r\n";
 
-CDialogBase* screen(QWidget* w) { return qobject_cast<CDialogBase*>(w); }
+CDialogBase* screen(QWidget* w)
+{
+    return qobject_cast<CDialogBase*>(w);
+}
 
 QAction* contactsCommand(QWidget* call)
 {
@@ -46,7 +49,7 @@ QAction* contactsCommand(QWidget* call)
 }
 
 struct Pick {
-    QString search;      // typed into the chooser; empty: cancel with Escape
+    QString search; // typed into the chooser; empty: cancel with Escape
     bool doubleClick = false;
 };
 
@@ -111,7 +114,7 @@ void TestContactPick::init()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(kContacts);
     CardBook book;
-    book.append({u"Intl", u"8005550100", u"1234", u"3", u"011", u"2"});
+    book.append({ u"Intl", u"8005550100", u"1234", u"3", u"011", u"2" });
     QVERIFY(CardFile::save(book, SaveMode::Replace));
 }
 
@@ -119,11 +122,16 @@ void TestContactPick::cleaning_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("cleaned");
-    QTest::newRow("international") << "+12 (345) 678-9012" << "+123456789012";
-    QTest::newRow("letters stay") << "555-CALL-NOW" << "555CALLNOW";
-    QTest::newRow("dots, slashes, stars stay") << "555.0100/2 *31#" << "555.0100/2*31#";
-    QTest::newRow("only separators") << " ( ) - " << "";
-    QTest::newRow("tab is not a space") << "555\t0100" << "555\t0100";
+    QTest::newRow("international") << "+12 (345) 678-9012"
+                                   << "+123456789012";
+    QTest::newRow("letters stay") << "555-CALL-NOW"
+                                  << "555CALLNOW";
+    QTest::newRow("dots, slashes, stars stay") << "555.0100/2 *31#"
+                                               << "555.0100/2*31#";
+    QTest::newRow("only separators") << " ( ) - "
+                                     << "";
+    QTest::newRow("tab is not a space") << "555\t0100"
+                                        << "555\t0100";
 }
 
 void TestContactPick::cleaning()
@@ -139,11 +147,16 @@ void TestContactPick::pickFillsNumberAndName_data()
     QTest::addColumn<bool>("doubleClick");
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("name");
-    QTest::newRow("keys") << "ann" << false << "+15550100200" << "Doe, Ann";
-    QTest::newRow("double click") << "ann d" << true << "+15550100200" << "Doe, Ann";
-    QTest::newRow("longer than 20, whole") << "carla" << false << "+44020794600000000000012" << "Long, Carla";
-    QTest::newRow("letters kept") << "letters" << false << "555CALLNOW" << "Letters, Dial";
-    QTest::newRow("no N: FN as file-as") << "eve" << false << "555.0500/1" << "Eve NoName";
+    QTest::newRow("keys") << "ann" << false << "+15550100200"
+                          << "Doe, Ann";
+    QTest::newRow("double click") << "ann d" << true << "+15550100200"
+                                  << "Doe, Ann";
+    QTest::newRow("longer than 20, whole") << "carla" << false << "+44020794600000000000012"
+                                           << "Long, Carla";
+    QTest::newRow("letters kept") << "letters" << false << "555CALLNOW"
+                                  << "Letters, Dial";
+    QTest::newRow("no N: FN as file-as") << "eve" << false << "555.0500/1"
+                                         << "Eve NoName";
 }
 
 void TestContactPick::pickFillsNumberAndName()
@@ -156,7 +169,7 @@ void TestContactPick::pickFillsNumberAndName()
     bool opened = false, storeOpen = false;
     QString gotNumber, gotName;
     modal::onNext([&](QWidget* w) {
-        opened = pickFrom(w, {search, doubleClick}, &storeOpen);
+        opened = pickFrom(w, { search, doubleClick }, &storeOpen);
         gotNumber = screen(w)->GetDlgItemText(res::IDC_CALL_NUMBER);
         gotName = screen(w)->GetDlgItemText(res::IDC_CALL_CONTACTNAME);
         modal::close(w);
@@ -184,7 +197,7 @@ void TestContactPick::failedPicksChangeNothing()
     Cphonecall call;
     QString afterFirst, afterSecond, nameAfterFirst, nameAfterSecond;
     modal::onNext([&](QWidget* w) {
-        pickFrom(w, {QStringLiteral("ann")});
+        pickFrom(w, { QStringLiteral("ann") });
         // Overwritten by hand: the picked name stays.
         auto* box = w->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(res::IDC_CALL_NUMBER));
         box->setFocus();
@@ -192,7 +205,7 @@ void TestContactPick::failedPicksChangeNothing()
         QTest::keyClicks(box, QStringLiteral("5550199"));
         afterFirst = screen(w)->GetDlgItemText(res::IDC_CALL_NUMBER);
         nameAfterFirst = screen(w)->GetDlgItemText(res::IDC_CALL_CONTACTNAME);
-        pickFrom(w, {second});
+        pickFrom(w, { second });
         afterSecond = screen(w)->GetDlgItemText(res::IDC_CALL_NUMBER);
         nameAfterSecond = screen(w)->GetDlgItemText(res::IDC_CALL_CONTACTNAME);
         modal::close(w);
@@ -216,11 +229,11 @@ void TestContactPick::pickedNameReachesConfirmation()
             auto* list = call->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(res::IDC_CALL_CARDLIST));
             list->setFocus();
             QTest::keyClick(list, Qt::Key_Down);
-            pickFrom(call, {QStringLiteral("ann")});
+            pickFrom(call, { QStringLiteral("ann") });
             modal::onNext([&](QWidget* confirm) {
                 const CDialogBase* s = screen(confirm);
-                shown = QStringList{s->GetDlgItemText(res::IDC_CONFIRM_CONTACT),
-                    s->GetDlgItemText(res::IDC_CONFIRM_NUMBER), s->GetDlgItemText(res::IDC_CONFIRM_CARDNAME)};
+                shown = QStringList { s->GetDlgItemText(res::IDC_CONFIRM_CONTACT),
+                    s->GetDlgItemText(res::IDC_CONFIRM_NUMBER), s->GetDlgItemText(res::IDC_CONFIRM_CARDNAME) };
                 modal::close(confirm);
                 QTimer::singleShot(0, [call, first] {
                     modal::close(call);
@@ -232,7 +245,7 @@ void TestContactPick::pickedNameReachesConfirmation()
         first->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(res::IDC_MAKECALL))->click();
     });
     home.DoModal();
-    QCOMPARE(shown, (QStringList{"Doe, Ann", "+15550100200", "Intl"}));
+    QCOMPARE(shown, (QStringList { "Doe, Ann", "+15550100200", "Intl" }));
 }
 
 void TestContactPick::noContactsAtAll()

@@ -15,7 +15,8 @@ namespace {
 class GuardedBuffer {
 public:
     explicit GuardedBuffer(qsizetype capacity, const QString& before = {})
-        : m_start(before.size()), m_capacity(capacity)
+        : m_start(before.size())
+        , m_capacity(capacity)
     {
         const std::u16string initial = before.toStdU16String();
         m_cells.assign(initial.begin(), initial.end());
@@ -46,9 +47,15 @@ private:
     QString m_pristine;
 };
 
-std::u16string u16(const QString& s) { return s.toStdU16String(); }
+std::u16string u16(const QString& s)
+{
+    return s.toStdU16String();
+}
 
-QString repeated(char c, qsizetype n) { return QString(n, QLatin1Char(c)); }
+QString repeated(char c, qsizetype n)
+{
+    return QString(n, QLatin1Char(c));
+}
 
 QString digits(qsizetype n)
 {
@@ -58,10 +65,9 @@ QString digits(qsizetype n)
     return s;
 }
 
-DialCardTexts card(const QString& access, const QString& pin, const QString& pausePin,
-                   const QString& pauseNumber)
+DialCardTexts card(const QString& access, const QString& pin, const QString& pausePin, const QString& pauseNumber)
 {
-    return {u16(access), u16(pin), u16(pausePin), u16(pauseNumber)};
+    return { u16(access), u16(pin), u16(pausePin), u16(pauseNumber) };
 }
 
 const QString kAccess = QStringLiteral("8005550100");
@@ -108,18 +114,26 @@ void TestDialString::copyWithEndReport_data()
     QTest::addColumn<int>("capacity");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("expected"); // null: nothing written
-    QTest::addColumn<int>("endOffset");    // from the start position; -1: not reported
+    QTest::addColumn<int>("endOffset"); // from the start position; -1: not reported
     QTest::addColumn<int>("remaining");
 
-    QTest::newRow("fits") << "" << "abc" << 10 << kOk << "abc" << 3 << 7;
-    QTest::newRow("fits exactly") << "" << "abc" << 4 << kOk << "abc" << 3 << 1;
-    QTest::newRow("empty source") << "" << "" << 1 << kOk << "" << 0 << 1;
-    QTest::newRow("one too long: left out") << "" << "abcd" << 4 << kShort << "" << 0 << 4;
+    QTest::newRow("fits") << ""
+                          << "abc" << 10 << kOk << "abc" << 3 << 7;
+    QTest::newRow("fits exactly") << ""
+                                  << "abc" << 4 << kOk << "abc" << 3 << 1;
+    QTest::newRow("empty source") << ""
+                                  << "" << 1 << kOk << "" << 0 << 1;
+    QTest::newRow("one too long: left out") << ""
+                                            << "abcd" << 4 << kShort << "" << 0 << 4;
     QTest::newRow("far too long: left out") << "" << digits(300) << 256 << kShort << "" << 0 << 256;
-    QTest::newRow("appended, fits") << "ab" << "cd" << 3 << kOk << "abcd" << 2 << 1;
-    QTest::newRow("appended, left out") << "ab" << "cdef" << 3 << kShort << "ab" << 0 << 3;
-    QTest::newRow("zero capacity, empty source") << "ab" << "" << 0 << kInvalid << QString() << -1 << -1;
-    QTest::newRow("zero capacity") << "" << "a" << 0 << kInvalid << QString() << -1 << -1;
+    QTest::newRow("appended, fits") << "ab"
+                                    << "cd" << 3 << kOk << "abcd" << 2 << 1;
+    QTest::newRow("appended, left out") << "ab"
+                                        << "cdef" << 3 << kShort << "ab" << 0 << 3;
+    QTest::newRow("zero capacity, empty source") << "ab"
+                                                 << "" << 0 << kInvalid << QString() << -1 << -1;
+    QTest::newRow("zero capacity") << ""
+                                   << "a" << 0 << kInvalid << QString() << -1 << -1;
 }
 
 void TestDialString::copyWithEndReport()
@@ -211,7 +225,7 @@ void TestDialString::length()
 
 void TestDialString::primitivesRejectNullAndHugeCapacity()
 {
-    char16_t cells[4] = {u'x', u'x', u'x', u'\0'};
+    char16_t cells[4] = { u'x', u'x', u'x', u'\0' };
     const std::size_t huge = kStrSafeMaxCch + 1;
 
     QCOMPARE(int(StringCchCopyExW(cells, huge, u"ab", nullptr, nullptr)), kInvalid);
@@ -272,7 +286,7 @@ void TestDialString::wtoi()
 void TestDialString::strip_data()
 {
     QTest::addColumn<QString>("source");
-    QTest::addColumn<int>("count");    // -1: the whole source
+    QTest::addColumn<int>("count"); // -1: the whole source
     QTest::addColumn<int>("capacity"); // -1: count + 1
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("expected"); // null: destination untouched
@@ -310,8 +324,7 @@ void TestDialString::strip()
     const std::u16string src = u16(source);
     GuardedBuffer buffer(capacity);
 
-    QCOMPARE(int(StripNonPhoneDigits(buffer.start(), std::size_t(capacity), src.c_str(), std::size_t(count))),
-             status);
+    QCOMPARE(int(StripNonPhoneDigits(buffer.start(), std::size_t(capacity), src.c_str(), std::size_t(count))), status);
     QCOMPARE(buffer.text(), expected.isNull() ? buffer.pristine() : expected);
     QVERIFY(buffer.guardIntact());
 }
@@ -329,75 +342,132 @@ void TestDialString::build_data()
 
     const QString d = kStripped;
     // 34 characters: access number, 2 pauses, PIN, 3 pauses, destination.
-    QTest::newRow("worked example") << kAccess << "4821" << "2" << "3" << d << 256 << kOk
-                                    << "8005550100pp4821ppp011442079460000";
-    QTest::newRow("empty PIN, pause 0") << kAccess << "" << "2" << "0" << d << 256 << kOk
-                                        << "8005550100w011442079460000";
-    QTest::newRow("PIN of zeros") << kAccess << "0000" << "2" << "0" << d << 256 << kOk
-                                  << "8005550100w011442079460000";
-    QTest::newRow("PIN starting with #") << kAccess << "#12" << "2" << "0" << d << 256 << kOk
-                                         << "8005550100w011442079460000";
-    QTest::newRow("PIN with leading zero dialled whole") << kAccess << "0123" << "1" << "2" << d << 256 << kOk
-                                                         << "8005550100p0123pp" + d;
-    QTest::newRow("PIN with leading blank dialled whole") << kAccess << " 12" << "0" << "0" << d << 256 << kOk
-                                                          << "8005550100 12w" + d;
-    QTest::newRow("negative PIN dialled") << kAccess << "-5" << "1" << "0" << d << 256 << kOk
-                                          << "8005550100p-5w" + d;
-    QTest::newRow("pause before PIN 0") << kAccess << "4821" << "0" << "3" << d << 256 << kOk
-                                        << "80055501004821ppp" + d;
-    QTest::newRow("pause before PIN negative") << kAccess << "4821" << "-2" << "0" << d << 256 << kOk
-                                               << "80055501004821w" + d;
-    QTest::newRow("pause before number 0") << kAccess << "4821" << "1" << "0" << d << 256 << kOk
-                                           << "8005550100p4821w" + d;
-    QTest::newRow("pause before number empty") << kAccess << "4821" << "1" << "" << d << 256 << kOk
-                                               << "8005550100p4821w" + d;
-    QTest::newRow("pause before number 3") << kAccess << "4821" << "1" << "3" << d << 256 << kOk
-                                           << "8005550100p4821ppp" + d;
-    QTest::newRow("pause before number -1") << kAccess << "4821" << "1" << "-1" << d << 256 << kOk
-                                            << "8005550100p4821" + d;
-    QTest::newRow("no PIN, pause before number -1") << kAccess << "" << "4" << "-1" << d << 256 << kOk
-                                                    << kAccess + d;
-    QTest::newRow("empty destination ends with w") << kAccess << "4821" << "0" << "0" << "" << 256 << kOk
-                                                   << "80055501004821w";
-    QTest::newRow("empty destination ends with pauses") << kAccess << "4821" << "1" << "2" << "" << 256 << kOk
-                                                        << "8005550100p4821pp";
-    QTest::newRow("empty access number") << "" << "4821" << "1" << "0" << d << 256 << kOk << "p4821w" + d;
+    QTest::newRow("worked example") << kAccess << "4821"
+                                    << "2"
+                                    << "3" << d << 256 << kOk << "8005550100pp4821ppp011442079460000";
+    QTest::newRow("empty PIN, pause 0") << kAccess << ""
+                                        << "2"
+                                        << "0" << d << 256 << kOk << "8005550100w011442079460000";
+    QTest::newRow("PIN of zeros") << kAccess << "0000"
+                                  << "2"
+                                  << "0" << d << 256 << kOk << "8005550100w011442079460000";
+    QTest::newRow("PIN starting with #") << kAccess << "#12"
+                                         << "2"
+                                         << "0" << d << 256 << kOk << "8005550100w011442079460000";
+    QTest::newRow("PIN with leading zero dialled whole") << kAccess << "0123"
+                                                         << "1"
+                                                         << "2" << d << 256 << kOk << "8005550100p0123pp" + d;
+    QTest::newRow("PIN with leading blank dialled whole") << kAccess << " 12"
+                                                          << "0"
+                                                          << "0" << d << 256 << kOk << "8005550100 12w" + d;
+    QTest::newRow("negative PIN dialled") << kAccess << "-5"
+                                          << "1"
+                                          << "0" << d << 256 << kOk << "8005550100p-5w" + d;
+    QTest::newRow("pause before PIN 0") << kAccess << "4821"
+                                        << "0"
+                                        << "3" << d << 256 << kOk << "80055501004821ppp" + d;
+    QTest::newRow("pause before PIN negative") << kAccess << "4821"
+                                               << "-2"
+                                               << "0" << d << 256 << kOk << "80055501004821w" + d;
+    QTest::newRow("pause before number 0") << kAccess << "4821"
+                                           << "1"
+                                           << "0" << d << 256 << kOk << "8005550100p4821w" + d;
+    QTest::newRow("pause before number empty") << kAccess << "4821"
+                                               << "1"
+                                               << "" << d << 256 << kOk << "8005550100p4821w" + d;
+    QTest::newRow("pause before number 3") << kAccess << "4821"
+                                           << "1"
+                                           << "3" << d << 256 << kOk << "8005550100p4821ppp" + d;
+    QTest::newRow("pause before number -1") << kAccess << "4821"
+                                            << "1"
+                                            << "-1" << d << 256 << kOk << "8005550100p4821" + d;
+    QTest::newRow("no PIN, pause before number -1") << kAccess << ""
+                                                    << "4"
+                                                    << "-1" << d << 256 << kOk << kAccess + d;
+    QTest::newRow("empty destination ends with w") << kAccess << "4821"
+                                                   << "0"
+                                                   << "0"
+                                                   << "" << 256 << kOk << "80055501004821w";
+    QTest::newRow("empty destination ends with pauses") << kAccess << "4821"
+                                                        << "1"
+                                                        << "2"
+                                                        << "" << 256 << kOk << "8005550100p4821pp";
+    QTest::newRow("empty access number") << ""
+                                         << "4821"
+                                         << "1"
+                                         << "0" << d << 256 << kOk << "p4821w" + d;
 
     // Capacity edges of the output.
-    QTest::newRow("C-1 characters") << kAccess << "" << "" << "0" << "12345678" << 20 << kOk
-                                    << "8005550100w12345678";
-    QTest::newRow("C characters: destination cut") << kAccess << "" << "" << "0" << "123456789" << 20 << kShort
-                                                   << "8005550100w12345678";
-    QTest::newRow("pauses then C-1 characters") << "12345" << "" << "" << "3" << "1234567" << 16 << kOk
-                                                << "12345ppp1234567";
-    QTest::newRow("huge pause count stops at one slot") << "12345" << "" << "" << "2147483647" << "" << 16 << kOk
-                                                        << "12345" + repeated('p', 10);
-    QTest::newRow("huge pause count, destination fails") << "12345" << "" << "" << "2147483647" << "7" << 16
-                                                         << kShort << "12345" + repeated('p', 10);
-    QTest::newRow("pause before PIN beyond room, PIN fails") << kAccess << "4821" << "9" << "0" << d << 14
-                                                             << kShort << "8005550100ppp";
-    QTest::newRow("PIN does not fit") << kAccess << "48215" << "0" << "0" << d << 14 << kShort << kAccess;
-    QTest::newRow("no room for w after PIN") << kAccess << "4821" << "0" << "0" << d << 15 << kFail
-                                             << "80055501004821";
-    QTest::newRow("no room for w after access number") << kAccess << "" << "" << "0" << "" << 11 << kFail
-                                                       << kAccess;
-    QTest::newRow("no room for pauses, empty destination") << kAccess << "" << "" << "5" << "" << 11 << kOk
-                                                           << kAccess;
-    QTest::newRow("access number does not fit") << kAccess << "4821" << "1" << "0" << d << 10 << kShort << "";
-    QTest::newRow("access number fits exactly, destination fails") << kAccess << "" << "" << "-1" << "1" << 11
-                                                                   << kShort << kAccess;
+    QTest::newRow("C-1 characters") << kAccess << ""
+                                    << ""
+                                    << "0"
+                                    << "12345678" << 20 << kOk << "8005550100w12345678";
+    QTest::newRow("C characters: destination cut") << kAccess << ""
+                                                   << ""
+                                                   << "0"
+                                                   << "123456789" << 20 << kShort << "8005550100w12345678";
+    QTest::newRow("pauses then C-1 characters") << "12345"
+                                                << ""
+                                                << ""
+                                                << "3"
+                                                << "1234567" << 16 << kOk << "12345ppp1234567";
+    QTest::newRow("huge pause count stops at one slot") << "12345"
+                                                        << ""
+                                                        << ""
+                                                        << "2147483647"
+                                                        << "" << 16 << kOk << "12345" + repeated('p', 10);
+    QTest::newRow("huge pause count, destination fails") << "12345"
+                                                         << ""
+                                                         << ""
+                                                         << "2147483647"
+                                                         << "7" << 16 << kShort << "12345" + repeated('p', 10);
+    QTest::newRow("pause before PIN beyond room, PIN fails") << kAccess << "4821"
+                                                             << "9"
+                                                             << "0" << d << 14 << kShort << "8005550100ppp";
+    QTest::newRow("PIN does not fit") << kAccess << "48215"
+                                      << "0"
+                                      << "0" << d << 14 << kShort << kAccess;
+    QTest::newRow("no room for w after PIN") << kAccess << "4821"
+                                             << "0"
+                                             << "0" << d << 15 << kFail << "80055501004821";
+    QTest::newRow("no room for w after access number") << kAccess << ""
+                                                       << ""
+                                                       << "0"
+                                                       << "" << 11 << kFail << kAccess;
+    QTest::newRow("no room for pauses, empty destination") << kAccess << ""
+                                                           << ""
+                                                           << "5"
+                                                           << "" << 11 << kOk << kAccess;
+    QTest::newRow("access number does not fit") << kAccess << "4821"
+                                                << "1"
+                                                << "0" << d << 10 << kShort << "";
+    QTest::newRow("access number fits exactly, destination fails") << kAccess << ""
+                                                                   << ""
+                                                                   << "-1"
+                                                                   << "1" << 11 << kShort << kAccess;
 
     // Texts longer than the 256-character working buffers.
-    QTest::newRow("access number of 255") << digits(255) << "" << "" << "-1" << "" << 256 << kOk << digits(255);
-    QTest::newRow("access number of 256 refused") << digits(256) << "" << "" << "-1" << "" << 256 << kShort << "";
-    QTest::newRow("access number of 300 refused") << digits(300) << "4821" << "1" << "0" << d << 256 << kShort
-                                                  << "";
-    QTest::newRow("PIN of 255 dialled") << "" << "1" + digits(254) << "" << "-1" << "" << 256 << kOk
-                                        << "1" + digits(254);
-    QTest::newRow("dialled PIN of 256 refused") << "" << "1" + digits(255) << "" << "-1" << "" << 256 << kShort
-                                                << "";
-    QTest::newRow("PIN of 300 zeros not dialled") << kAccess << repeated('0', 300) << "2" << "0" << d << 256 << kOk
-                                                  << "8005550100w" + d;
+    QTest::newRow("access number of 255") << digits(255) << ""
+                                          << ""
+                                          << "-1"
+                                          << "" << 256 << kOk << digits(255);
+    QTest::newRow("access number of 256 refused") << digits(256) << ""
+                                                  << ""
+                                                  << "-1"
+                                                  << "" << 256 << kShort << "";
+    QTest::newRow("access number of 300 refused") << digits(300) << "4821"
+                                                  << "1"
+                                                  << "0" << d << 256 << kShort << "";
+    QTest::newRow("PIN of 255 dialled") << ""
+                                        << "1" + digits(254) << ""
+                                        << "-1"
+                                        << "" << 256 << kOk << "1" + digits(254);
+    QTest::newRow("dialled PIN of 256 refused") << ""
+                                                << "1" + digits(255) << ""
+                                                << "-1"
+                                                << "" << 256 << kShort << "";
+    QTest::newRow("PIN of 300 zeros not dialled") << kAccess << repeated('0', 300) << "2"
+                                                  << "0" << d << 256 << kOk << "8005550100w" + d;
 }
 
 void TestDialString::build()
@@ -414,9 +484,9 @@ void TestDialString::build()
     GuardedBuffer out(capacity);
     const std::u16string dest = u16(destination);
     DialWorkingValues work;
-    QCOMPARE(int(BuildDialString(out.start(), std::size_t(capacity), dest.c_str(),
-                                 card(access, pin, pausePin, pauseNumber), work)),
-             status);
+    QCOMPARE(int(BuildDialString(
+                 out.start(), std::size_t(capacity), dest.c_str(), card(access, pin, pausePin, pauseNumber), work)),
+        status);
     QCOMPARE(out.text(), expected);
     QVERIFY(out.guardIntact());
 }
@@ -431,12 +501,24 @@ void TestDialString::workingValues_data()
     QTest::addColumn<int>("pinCount");
     QTest::addColumn<int>("numberCount");
 
-    QTest::newRow("PIN dialled") << "4821" << "2" << "3" << true << "4821" << 2 << 3;
-    QTest::newRow("empty PIN") << "" << "2" << "3" << false << "" << 0 << 3;
-    QTest::newRow("PIN of zeros") << "0000" << "5" << "" << false << "" << 0 << 0;
-    QTest::newRow("PIN starting with #") << "#12" << "1" << "-1" << false << "" << 0 << -1;
-    QTest::newRow("negative PIN, letter pause") << "-5" << "x" << "9" << true << "-5" << 0 << 9;
-    QTest::newRow("leading zero, padded pauses") << "0123" << " 4 " << "+2" << true << "0123" << 4 << 2;
+    QTest::newRow("PIN dialled") << "4821"
+                                 << "2"
+                                 << "3" << true << "4821" << 2 << 3;
+    QTest::newRow("empty PIN") << ""
+                               << "2"
+                               << "3" << false << "" << 0 << 3;
+    QTest::newRow("PIN of zeros") << "0000"
+                                  << "5"
+                                  << "" << false << "" << 0 << 0;
+    QTest::newRow("PIN starting with #") << "#12"
+                                         << "1"
+                                         << "-1" << false << "" << 0 << -1;
+    QTest::newRow("negative PIN, letter pause") << "-5"
+                                                << "x"
+                                                << "9" << true << "-5" << 0 << 9;
+    QTest::newRow("leading zero, padded pauses") << "0123"
+                                                 << " 4 "
+                                                 << "+2" << true << "0123" << 4 << 2;
 }
 
 void TestDialString::workingValues()
@@ -478,44 +560,112 @@ void TestDialString::compose_data()
     QTest::addColumn<QString>("message"); // empty: success
     QTest::addColumn<QString>("dialString");
 
-    QTest::newRow("worked example") << "011" << "+44(20)7946-0000" << kAccess << "4821" << "2" << "3" << ""
+    QTest::newRow("worked example") << "011"
+                                    << "+44(20)7946-0000" << kAccess << "4821"
+                                    << "2"
+                                    << "3"
+                                    << ""
                                     << "8005550100pp4821ppp" + kStripped;
-    QTest::newRow("zero PIN example") << "011" << "+44(20)7946-0000" << kAccess << "0" << "2" << "0" << ""
+    QTest::newRow("zero PIN example") << "011"
+                                      << "+44(20)7946-0000" << kAccess << "0"
+                                      << "2"
+                                      << "0"
+                                      << ""
                                       << "8005550100w" + kStripped;
-    QTest::newRow("555-0100 behind prefix 011") << "011" << "555-0100" << kAccess << "" << "" << "0" << ""
+    QTest::newRow("555-0100 behind prefix 011") << "011"
+                                                << "555-0100" << kAccess << ""
+                                                << ""
+                                                << "0"
+                                                << ""
                                                 << "8005550100w0115550100";
-    QTest::newRow("prefix only") << "011" << "" << kAccess << "" << "" << "0" << "" << "8005550100w011";
-    QTest::newRow("empty prefix and number") << "" << "" << kAccess << "4821" << "2" << "3"
-                                             << "Please Enter the Phone Number" << "";
-    QTest::newRow("separators only") << "" << "(-)" << kAccess << "" << "" << "0" << "" << "8005550100w";
+    QTest::newRow("prefix only") << "011"
+                                 << "" << kAccess << ""
+                                 << ""
+                                 << "0"
+                                 << ""
+                                 << "8005550100w011";
+    QTest::newRow("empty prefix and number") << ""
+                                             << "" << kAccess << "4821"
+                                             << "2"
+                                             << "3"
+                                             << "Please Enter the Phone Number"
+                                             << "";
+    QTest::newRow("separators only") << ""
+                                     << "(-)" << kAccess << ""
+                                     << ""
+                                     << "0"
+                                     << ""
+                                     << "8005550100w";
 
     // Long destinations are dialled whole or refused, never cut.
-    QTest::newRow("63 characters") << "" << digits(63) << kAccess << "" << "" << "0" << ""
+    QTest::newRow("63 characters") << "" << digits(63) << kAccess << ""
+                                   << ""
+                                   << "0"
+                                   << ""
                                    << "8005550100w" + digits(63);
-    QTest::newRow("64 characters") << "" << digits(64) << kAccess << "" << "" << "0" << ""
+    QTest::newRow("64 characters") << "" << digits(64) << kAccess << ""
+                                   << ""
+                                   << "0"
+                                   << ""
                                    << "8005550100w" + digits(64);
-    QTest::newRow("prefix and number 64") << "011" << digits(61) << kAccess << "" << "" << "0" << ""
+    QTest::newRow("prefix and number 64") << "011" << digits(61) << kAccess << ""
+                                          << ""
+                                          << "0"
+                                          << ""
                                           << "8005550100w011" + digits(61);
-    QTest::newRow("long text stripping to fit") << "" << QString("1-").repeated(120) << kAccess << "" << ""
-                                                << "0" << "" << "8005550100w" + repeated('1', 120);
-    QTest::newRow("255 characters, empty card") << "" << digits(255) << "" << "" << "" << "-1" << ""
-                                                << digits(255);
-    QTest::newRow("255 characters behind access number") << "" << digits(255) << kAccess << "" << "" << "0"
-                                                         << "BuildDialString failed" << "";
-    QTest::newRow("244 characters fill the dial string") << "" << digits(244) << kAccess << "" << "" << "0"
-                                                         << "" << "8005550100w" + digits(244);
-    QTest::newRow("245 characters overflow it") << "" << digits(245) << kAccess << "" << "" << "0"
-                                                << "BuildDialString failed" << "";
-    QTest::newRow("256 characters") << "" << digits(256) << "" << "" << "" << "-1" << "StringCchLength failed"
+    QTest::newRow("long text stripping to fit") << "" << QString("1-").repeated(120) << kAccess << ""
+                                                << ""
+                                                << "0"
+                                                << ""
+                                                << "8005550100w" + repeated('1', 120);
+    QTest::newRow("255 characters, empty card") << "" << digits(255) << ""
+                                                << ""
+                                                << ""
+                                                << "-1"
+                                                << "" << digits(255);
+    QTest::newRow("255 characters behind access number") << "" << digits(255) << kAccess << ""
+                                                         << ""
+                                                         << "0"
+                                                         << "BuildDialString failed"
+                                                         << "";
+    QTest::newRow("244 characters fill the dial string") << "" << digits(244) << kAccess << ""
+                                                         << ""
+                                                         << "0"
+                                                         << ""
+                                                         << "8005550100w" + digits(244);
+    QTest::newRow("245 characters overflow it") << "" << digits(245) << kAccess << ""
+                                                << ""
+                                                << "0"
+                                                << "BuildDialString failed"
+                                                << "";
+    QTest::newRow("256 characters") << "" << digits(256) << ""
+                                    << ""
+                                    << ""
+                                    << "-1"
+                                    << "StringCchLength failed"
                                     << "";
-    QTest::newRow("256 separators") << "" << repeated('-', 256) << kAccess << "" << "" << "0"
-                                    << "StringCchLength failed" << "";
-    QTest::newRow("prefix makes 256") << "011" << digits(253) << "" << "" << "" << "-1" << "StringCchLength failed"
+    QTest::newRow("256 separators") << "" << repeated('-', 256) << kAccess << ""
+                                    << ""
+                                    << "0"
+                                    << "StringCchLength failed"
+                                    << "";
+    QTest::newRow("prefix makes 256") << "011" << digits(253) << ""
+                                      << ""
+                                      << ""
+                                      << "-1"
+                                      << "StringCchLength failed"
                                       << "";
-    QTest::newRow("access number too long") << "011" << "5550100" << digits(300) << "" << "" << "0"
-                                            << "BuildDialString failed" << "";
-    QTest::newRow("PIN does not fit") << "011" << "5550100" << digits(200) << "1" + digits(60) << "" << "0"
-                                      << "BuildDialString failed" << "";
+    QTest::newRow("access number too long") << "011"
+                                            << "5550100" << digits(300) << ""
+                                            << ""
+                                            << "0"
+                                            << "BuildDialString failed"
+                                            << "";
+    QTest::newRow("PIN does not fit") << "011"
+                                      << "5550100" << digits(200) << "1" + digits(60) << ""
+                                      << "0"
+                                      << "BuildDialString failed"
+                                      << "";
 }
 
 void TestDialString::compose()
@@ -530,8 +680,8 @@ void TestDialString::compose()
     QFETCH(QString, dialString);
 
     DialWorkingValues work;
-    const ComposeResult result =
-        ComposeDialString(u16(prefix), u16(number), card(access, pin, pausePin, pauseNumber), work);
+    const ComposeResult result
+        = ComposeDialString(u16(prefix), u16(number), card(access, pin, pausePin, pauseNumber), work);
     if (message.isEmpty()) {
         QCOMPARE(int(result.status), kOk);
         QVERIFY(result.failureMessage == nullptr);

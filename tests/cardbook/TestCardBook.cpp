@@ -70,10 +70,10 @@ void TestCardBook::count_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<int>("expected");
-    QTest::newRow("new book") << QStringList{} << 0;
-    QTest::newRow("one") << QStringList{"Home"} << 1;
-    QTest::newRow("empty name cuts the book") << QStringList{"A", "B", "", "D", "E"} << 2;
-    QTest::newRow("empty first slot") << QStringList{"", "B"} << 0;
+    QTest::newRow("new book") << QStringList {} << 0;
+    QTest::newRow("one") << QStringList { "Home" } << 1;
+    QTest::newRow("empty name cuts the book") << QStringList { "A", "B", "", "D", "E" } << 2;
+    QTest::newRow("empty first slot") << QStringList { "", "B" } << 0;
     QTest::newRow("full") << ten("C") << 10;
 }
 
@@ -90,14 +90,14 @@ void TestCardBook::find_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("slot"); // -1: none
     QTest::addColumn<int>("named");
-    QTest::newRow("found") << QStringList{"A", "Home", "C"} << "Home" << 1 << 1;
-    QTest::newRow("case differs") << QStringList{"home"} << "Home" << -1 << 0;
-    QTest::newRow("trailing space differs") << QStringList{"Home "} << "Home" << -1 << 0;
-    QTest::newRow("duplicates: lowest slot") << QStringList{"X", "Home", "Y", "Home"} << "Home" << 1 << 2;
-    QTest::newRow("behind an empty name") << QStringList{"A", "", "Home"} << "Home" << -1 << 0;
-    QTest::newRow("empty name is no card") << QStringList{"A", ""} << "" << -1 << 0;
+    QTest::newRow("found") << QStringList { "A", "Home", "C" } << "Home" << 1 << 1;
+    QTest::newRow("case differs") << QStringList { "home" } << "Home" << -1 << 0;
+    QTest::newRow("trailing space differs") << QStringList { "Home " } << "Home" << -1 << 0;
+    QTest::newRow("duplicates: lowest slot") << QStringList { "X", "Home", "Y", "Home" } << "Home" << 1 << 2;
+    QTest::newRow("behind an empty name") << QStringList { "A", "", "Home" } << "Home" << -1 << 0;
+    QTest::newRow("empty name is no card") << QStringList { "A", "" } << "" << -1 << 0;
     QTest::newRow("tenth slot") << ten("C") << "C10" << 9 << 1;
-    QTest::newRow("empty book") << QStringList{} << "Home" << -1 << 0;
+    QTest::newRow("empty book") << QStringList {} << "Home" << -1 << 0;
 }
 
 void TestCardBook::find()
@@ -116,11 +116,11 @@ void TestCardBook::append_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("into new book") << QStringList{} << QStringList{"New"};
-    QTest::newRow("after the last card") << QStringList{"A", "B"} << QStringList{"A", "B", "New"};
+    QTest::newRow("into new book") << QStringList {} << QStringList { "New" };
+    QTest::newRow("after the last card") << QStringList { "A", "B" } << QStringList { "A", "B", "New" };
     QTest::newRow("into the slot that cuts the book")
-        << QStringList{"A", "", "C"} << QStringList{"A", "New", "C"};
-    QTest::newRow("ninth card to tenth slot") << ten("C").mid(0, 9) << ten("C").mid(0, 9) + QStringList{"New"};
+        << QStringList { "A", "", "C" } << QStringList { "A", "New", "C" };
+    QTest::newRow("ninth card to tenth slot") << ten("C").mid(0, 9) << ten("C").mid(0, 9) + QStringList { "New" };
 }
 
 void TestCardBook::append()
@@ -147,16 +147,16 @@ void TestCardBook::removeAt_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<int>("slot");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("first") << QStringList{"A", "B", "C"} << 0 << QStringList{"B", "C"};
-    QTest::newRow("middle") << QStringList{"A", "B", "C"} << 1 << QStringList{"A", "C"};
-    QTest::newRow("last") << QStringList{"A", "B", "C"} << 2 << QStringList{"A", "B"};
-    QTest::newRow("only") << QStringList{"A"} << 0 << QStringList{};
+    QTest::newRow("first") << QStringList { "A", "B", "C" } << 0 << QStringList { "B", "C" };
+    QTest::newRow("middle") << QStringList { "A", "B", "C" } << 1 << QStringList { "A", "C" };
+    QTest::newRow("last") << QStringList { "A", "B", "C" } << 2 << QStringList { "A", "B" };
+    QTest::newRow("only") << QStringList { "A" } << 0 << QStringList {};
     QTest::newRow("tenth of ten") << ten("C") << 9 << ten("C").mid(0, 9);
     QTest::newRow("first of ten") << ten("C") << 0 << ten("C").mid(1);
     // Slots behind the cut are not cards and are not moved.
-    QTest::newRow("stops at the cut") << QStringList{"A", "B", "", "D"} << 0 << QStringList{"B", "", "", "D"};
-    QTest::newRow("beyond the cards: no change") << QStringList{"A", "B"} << 2 << QStringList{"A", "B"};
-    QTest::newRow("negative: no change") << QStringList{"A", "B"} << -1 << QStringList{"A", "B"};
+    QTest::newRow("stops at the cut") << QStringList { "A", "B", "", "D" } << 0 << QStringList { "B", "", "", "D" };
+    QTest::newRow("beyond the cards: no change") << QStringList { "A", "B" } << 2 << QStringList { "A", "B" };
+    QTest::newRow("negative: no change") << QStringList { "A", "B" } << -1 << QStringList { "A", "B" };
 }
 
 void TestCardBook::removeAt()
@@ -171,12 +171,12 @@ void TestCardBook::removeAt()
 
 void TestCardBook::removeAtMovesEveryField()
 {
-    CardBook book = bookOf({"A", "B", "C"});
+    CardBook book = bookOf({ "A", "B", "C" });
     book.removeAt(0);
     QVERIFY(book.slot(0) == card("B"));
     QVERIFY(book.slot(1) == card("C"));
     // The former last slot is emptied in all six fields, not just its name.
-    QVERIFY(book.slot(2) == CardRecord{});
+    QVERIFY(book.slot(2) == CardRecord {});
 }
 
 void TestCardBook::removeAtPullsInKeptAsideCard_data()
@@ -186,14 +186,14 @@ void TestCardBook::removeAtPullsInKeptAsideCard_data()
     QTest::addColumn<QStringList>("expectedSlots");
     QTest::addColumn<QStringList>("expectedAside");
     QTest::newRow("first kept card moves in")
-        << ten("C") << QStringList{"K11", "K12"} << ten("C").mid(1) + QStringList{"K11"} << QStringList{"K12"};
+        << ten("C") << QStringList { "K11", "K12" } << ten("C").mid(1) + QStringList { "K11" } << QStringList { "K12" };
     QTest::newRow("last kept card moves in")
-        << ten("C") << QStringList{"K11"} << ten("C").mid(1) + QStringList{"K11"} << QStringList{};
-    QTest::newRow("nameless records are skipped")
-        << ten("C") << QStringList{"", "K12", "K13"} << ten("C").mid(1) + QStringList{"K12"} << QStringList{"K13"};
-    QTest::newRow("only nameless records") << ten("C") << QStringList{""} << ten("C").mid(1) << QStringList{};
+        << ten("C") << QStringList { "K11" } << ten("C").mid(1) + QStringList { "K11" } << QStringList {};
+    QTest::newRow("nameless records are skipped") << ten("C") << QStringList { "", "K12", "K13" }
+                                                  << ten("C").mid(1) + QStringList { "K12" } << QStringList { "K13" };
+    QTest::newRow("only nameless records") << ten("C") << QStringList { "" } << ten("C").mid(1) << QStringList {};
     QTest::newRow("book not full: kept cards stay aside")
-        << QStringList{"A", "B"} << QStringList{"K"} << QStringList{"B"} << QStringList{"K"};
+        << QStringList { "A", "B" } << QStringList { "K" } << QStringList { "B" } << QStringList { "K" };
 }
 
 void TestCardBook::removeAtPullsInKeptAsideCard()

@@ -42,7 +42,10 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
-fs::path fsPath(const QString& path) { return fs::path(path.toStdString()); }
+fs::path fsPath(const QString& path)
+{
+    return fs::path(path.toStdString());
+}
 
 QByteArray le32(qint32 v)
 {
@@ -73,7 +76,10 @@ QByteArray cardBytes(const QStringList& fields)
     return b;
 }
 
-QStringList namedCard(const QString& name) { return {name, "5550100", "1234", "2", "00", "3"}; }
+QStringList namedCard(const QString& name)
+{
+    return { name, "5550100", "1234", "2", "00", "3" };
+}
 
 QByteArray fileOf(qint32 count, const QList<QStringList>& cards)
 {
@@ -86,18 +92,18 @@ QByteArray fileOf(qint32 count, const QList<QStringList>& cards)
 QStringList fields(const CardRecord& c)
 {
     QStringList l;
-    for (const auto* s : {&c.cardName, &c.accessNumber, &c.pin, &c.pauseBeforeNumber, &c.prefix, &c.pauseBeforePin})
+    for (const auto* s : { &c.cardName, &c.accessNumber, &c.pin, &c.pauseBeforeNumber, &c.prefix, &c.pauseBeforePin })
         l << QString::fromStdU16String(*s);
     return l;
 }
 
 CardRecord record(const QStringList& f)
 {
-    return {f[0].toStdU16String(), f[1].toStdU16String(), f[2].toStdU16String(),
-            f[3].toStdU16String(), f[4].toStdU16String(), f[5].toStdU16String()};
+    return { f[0].toStdU16String(), f[1].toStdU16String(), f[2].toStdU16String(), f[3].toStdU16String(),
+        f[4].toStdU16String(), f[5].toStdU16String() };
 }
 
-const QStringList kOld{"old0", "old1", "old2", "old3", "old4", "old5"};
+const QStringList kOld { "old0", "old1", "old2", "old3", "old4", "old5" };
 
 // A book whose every field is set, to see which ones a load touches.
 CardBook oldBook()
@@ -111,7 +117,8 @@ CardBook oldBook()
 
 QList<QStringList> threeCards()
 {
-    return {{"Alpha", "111", "1234", "1", "00", "2"}, {"Beta", "222", "", "3", "", ""}, {"Gamma", "333", "99", "4", "011", "5"}};
+    return { { "Alpha", "111", "1234", "1", "00", "2" }, { "Beta", "222", "", "3", "", "" },
+        { "Gamma", "333", "99", "4", "011", "5" } };
 }
 
 QList<QStringList> numberedCards(int n)
@@ -128,7 +135,8 @@ CardBook fullBook()
     CardBook book;
     for (int i = 0; i < CardBook::kSlots; ++i) {
         const QChar d('0' + i);
-        book.slot(i) = record({QString(20, d), QString(15, d), QString(10, d), QString(1, d), QString(5, d), QString(1, d)});
+        book.slot(i)
+            = record({ QString(20, d), QString(15, d), QString(10, d), QString(1, d), QString(5, d), QString(1, d) });
     }
     return book;
 }
@@ -140,13 +148,16 @@ QStringList folderEntries(const QString& dir)
 
 int modeOf(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::stat(path.toLocal8Bit().constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 class Umask {
 public:
-    explicit Umask(mode_t m) : m_old(::umask(m)) {}
+    explicit Umask(mode_t m)
+        : m_old(::umask(m))
+    {
+    }
     ~Umask() { ::umask(m_old); }
 
 private:
@@ -229,7 +240,7 @@ void TestCardFile::staleTempFilesCleared()
 {
     // Left by saves killed before their rename: the old ones go, a young one
     // may be another copy's save in progress and stays, and others' files stay.
-    const QStringList names{".Card.bin.old001", ".Card.bin.new001", ".Card.bin.toolong1", "notes.txt"};
+    const QStringList names { ".Card.bin.old001", ".Card.bin.new001", ".Card.bin.toolong1", "notes.txt" };
     for (const QString& n : names) {
         QFile f(m_dir.filePath(n));
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -240,17 +251,17 @@ void TestCardFile::staleTempFilesCleared()
         f.close();
     }
     CardBook book;
-    QVERIFY(book.append(record({"Home", "5550100", "", "2", "", ""})));
+    QVERIFY(book.append(record({ "Home", "5550100", "", "2", "", "" })));
     QVERIFY(CardFile::save(book, SaveMode::Replace, fsPath(m_file)));
     QStringList left = folderEntries(m_dir.path());
     left.sort();
-    QCOMPARE(left, (QStringList{".Card.bin.new001", ".Card.bin.toolong1", "Card.bin", "notes.txt"}));
+    QCOMPARE(left, (QStringList { ".Card.bin.new001", ".Card.bin.toolong1", "Card.bin", "notes.txt" }));
 }
 
 void TestCardFile::oneCardExample()
 {
     CardBook book;
-    QVERIFY(book.append(record({"Home", "5550100", "", "2", "", ""})));
+    QVERIFY(book.append(record({ "Home", "5550100", "", "2", "", "" })));
     QVERIFY(CardFile::save(book, SaveMode::Replace, fsPath(m_file)));
     const QByteArray expected = fixture("one_card.bin");
     QCOMPARE(expected.size(), 52);
@@ -265,7 +276,7 @@ void TestCardFile::oneCardExample()
 
 void TestCardFile::emptyBook()
 {
-    QVERIFY(CardFile::save(CardBook{}, SaveMode::Replace, fsPath(m_file)));
+    QVERIFY(CardFile::save(CardBook {}, SaveMode::Replace, fsPath(m_file)));
     QCOMPARE(readBytes(m_file), QByteArray::fromHex("00000000"));
     CardBook book;
     const LoadResult r = CardFile::load(book, fsPath(m_file));
@@ -319,10 +330,10 @@ void TestCardFile::readLengthForms_data()
     QTest::newRow("wide, empty") << h("FFFEFF00") << "";
     QTest::newRow("wide, FF + 16 bits") << h("FFFEFFFF020041004200") << "AB";
     QTest::newRow("wide, FF FFFF + 32 bits") << h("FFFEFFFFFFFF0200000041004200") << "AB";
-    QTest::newRow("wide, FF FFFF FFFFFFFF + 64 bits")
-        << h("FFFEFFFFFFFFFFFFFFFF020000000000000041004200") << "AB";
+    QTest::newRow("wide, FF FFFF FFFFFFFF + 64 bits") << h("FFFEFFFFFFFFFFFFFFFF020000000000000041004200") << "AB";
     QTest::newRow("wide, 64-bit length at the limit form, zero") << h("FFFEFFFFFFFFFFFFFFFF0000000000000000") << "";
-    QTest::newRow("wide, non-Latin units") << h("FFFEFF03AC2000D83D00") << QString(QChar(0x20AC)) + QChar(0xD800) + QChar(0x3D);
+    QTest::newRow("wide, non-Latin units")
+        << h("FFFEFF03AC2000D83D00") << QString(QChar(0x20AC)) + QChar(0xD800) + QChar(0x3D);
 }
 
 void TestCardFile::readLengthForms()
@@ -330,12 +341,12 @@ void TestCardFile::readLengthForms()
     QFETCH(QByteArray, encoded);
     QFETCH(QString, expected);
     // The second field proves the reader stopped exactly at the string's end.
-    writeBytes(m_file, le32(1) + encoded + cardBytes({"Z", "", "", "", ""}));
+    writeBytes(m_file, le32(1) + encoded + cardBytes({ "Z", "", "", "", "" }));
     CardBook book;
     const LoadResult r = CardFile::load(book, fsPath(m_file));
     QCOMPARE(r.complete, 1);
     QVERIFY(r.ranToEnd);
-    QCOMPARE(fields(book.slot(0)), QStringList({expected, "Z", "", "", "", ""}));
+    QCOMPARE(fields(book.slot(0)), QStringList({ expected, "Z", "", "", "", "" }));
 }
 
 void TestCardFile::writeLengthForms_data()
@@ -384,7 +395,7 @@ void TestCardFile::narrowCodePage_data()
     QTest::newRow("0x96 en dash") << 0x96 << 0x2013;
     QTest::newRow("0x99 trade mark") << 0x99 << 0x2122;
     QTest::newRow("0x9F Y diaeresis") << 0x9F << 0x0178;
-    for (int undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D})
+    for (int undefined : { 0x81, 0x8D, 0x8F, 0x90, 0x9D })
         QTest::addRow("0x%X undefined", undefined) << undefined << undefined;
     QTest::newRow("0xA0") << 0xA0 << 0xA0;
     QTest::newRow("0xE9 e acute") << 0xE9 << 0xE9;
@@ -399,7 +410,7 @@ void TestCardFile::narrowCodePage()
     QByteArray name("\x03x");
     name += char(byte);
     name += 'y';
-    writeBytes(m_file, le32(1) + name + cardBytes({"", "", "", "", ""}));
+    writeBytes(m_file, le32(1) + name + cardBytes({ "", "", "", "", "" }));
     CardBook book;
     QVERIFY(CardFile::load(book, fsPath(m_file)).ranToEnd);
     QCOMPARE(QString::fromStdU16String(book.slot(0).cardName), QString("x") + QChar(unit) + "y");
@@ -411,11 +422,12 @@ void TestCardFile::narrowFixture()
     const LoadResult r = CardFile::load(book, fsPath(kData + "narrow.bin"));
     QCOMPARE(r.complete, 1);
     QVERIFY(r.ranToEnd);
-    const QStringList expected{QString("Caf") + QChar(0xE9) + " " + QChar(0x20AC), "0800123456", "1234", "3", "00", "2"};
+    const QStringList expected { QString("Caf") + QChar(0xE9) + " " + QChar(0x20AC), "0800123456", "1234", "3", "00",
+        "2" };
     QCOMPARE(fields(book.slot(0)), expected);
     // Saved again, the card comes out in the wide form.
     QVERIFY(CardFile::save(book, SaveMode::Replace, fsPath(m_file)));
-    QCOMPARE(readBytes(m_file).toHex(' '), fileOf(1, {expected}).toHex(' '));
+    QCOMPARE(readBytes(m_file).toHex(' '), fileOf(1, { expected }).toHex(' '));
 }
 
 void TestCardFile::oddSurrogatesSurvive()
@@ -423,8 +435,8 @@ void TestCardFile::oddSurrogatesSurvive()
     CardBook book;
     const LoadResult r = CardFile::load(book, fsPath(kData + "surrogates.bin"));
     QCOMPARE(r.complete, 1);
-    QCOMPARE(book.slot(0).cardName, (std::u16string{u'A', char16_t(0xD800), u'B'}));
-    QCOMPARE(book.slot(0).accessNumber, (std::u16string{char16_t(0xDC00), char16_t(0xD800)}));
+    QCOMPARE(book.slot(0).cardName, (std::u16string { u'A', char16_t(0xD800), u'B' }));
+    QCOMPARE(book.slot(0).accessNumber, (std::u16string { char16_t(0xDC00), char16_t(0xD800) }));
     QVERIFY(CardFile::save(book, SaveMode::Replace, fsPath(m_file)));
     QCOMPARE(readBytes(m_file).toHex(' '), fixture("surrogates.bin").toHex(' '));
 }
@@ -505,7 +517,8 @@ void TestCardFile::hugeLengths_data()
 {
     QTest::addColumn<QByteArray>("encoded");
     const auto h = [](const char* hex) { return QByteArray::fromHex(hex); };
-    QTest::newRow("64-bit length 0x80000000: damaged") << h("FFFEFFFFFFFFFFFFFFFF0000008000000000") + QByteArray(8, 'x');
+    QTest::newRow("64-bit length 0x80000000: damaged")
+        << h("FFFEFFFFFFFFFFFFFFFF0000008000000000") + QByteArray(8, 'x');
     QTest::newRow("64-bit length all ones: damaged") << h("FFFEFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF") + QByteArray(8, 'x');
     QTest::newRow("narrow 64-bit above 31 bits: damaged") << h("FFFFFFFFFFFFFF0100000001000000") + QByteArray(8, 'x');
     QTest::newRow("wide 64-bit 0x7FFFFFFF, tiny file") << h("FFFEFFFFFFFFFFFFFFFFFFFFFF7F00000000");
@@ -578,7 +591,7 @@ void TestCardFile::notARegularFile()
     QVERIFY(!r.ranToEnd);
     QVERIFY(book == oldBook());
     QVERIFY(!CardFile::save(book, SaveMode::InPlace, fsPath(m_file)));
-    QCOMPARE(folderEntries(m_dir.path()), QStringList{"Card.bin"});
+    QCOMPARE(folderEntries(m_dir.path()), QStringList { "Card.bin" });
 }
 
 void TestCardFile::moreThanTenCards()
@@ -668,7 +681,7 @@ void TestCardFile::inPlaceLeavesOldTail()
 
 void TestCardFile::inPlaceLongerThanOld()
 {
-    QVERIFY(CardFile::save(CardBook{}, SaveMode::Replace, fsPath(m_file)));
+    QVERIFY(CardFile::save(CardBook {}, SaveMode::Replace, fsPath(m_file)));
     CardBook book;
     CardFile::load(book, fsPath(kData + "one_card.bin"));
     QVERIFY(CardFile::save(book, SaveMode::InPlace, fsPath(m_file)));
@@ -693,20 +706,20 @@ void TestCardFile::permissions()
     QCOMPARE(modeOf(m_dir.filePath("a/b")), 0700);
     QCOMPARE(modeOf(nested), 0600);
 
-    for (const SaveMode mode : {SaveMode::Replace, SaveMode::InPlace}) {
+    for (const SaveMode mode : { SaveMode::Replace, SaveMode::InPlace }) {
         QVERIFY(::chmod(nested.toLocal8Bit().constData(), 0644) == 0);
-        QVERIFY(CardFile::save(CardBook{}, mode, fsPath(nested)));
+        QVERIFY(CardFile::save(CardBook {}, mode, fsPath(nested)));
         QCOMPARE(modeOf(nested), 0600);
     }
     // No temporary file is left behind.
-    QCOMPARE(folderEntries(m_dir.filePath("a/b")), QStringList{"Card.bin"});
+    QCOMPARE(folderEntries(m_dir.filePath("a/b")), QStringList { "Card.bin" });
 }
 
 void TestCardFile::failedSaveKeepsOldFile_data()
 {
     QTest::addColumn<QString>("how");
     QTest::addColumn<int>("mode");
-    for (const char* how : {"folder is a file", "disk full", "Card.bin is a folder"}) {
+    for (const char* how : { "folder is a file", "disk full", "Card.bin is a folder" }) {
         QTest::addRow("%s, Replace", how) << QString(how) << int(SaveMode::Replace);
         QTest::addRow("%s, InPlace", how) << QString(how) << int(SaveMode::InPlace);
     }
@@ -719,7 +732,7 @@ void TestCardFile::failedSaveKeepsOldFile()
     const QByteArray old = fixture("three_cards.bin");
     QString target = m_file;
     QString folder = m_dir.path();
-    struct rlimit saved {};
+    struct rlimit saved { };
     ::getrlimit(RLIMIT_FSIZE, &saved);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
 
@@ -749,7 +762,7 @@ void TestCardFile::failedSaveKeepsOldFile()
     } else {
         QCOMPARE(readBytes(m_file), old);
     }
-    QCOMPARE(folderEntries(folder), QStringList{"Card.bin"});
+    QCOMPARE(folderEntries(folder), QStringList { "Card.bin" });
 }
 
 void TestCardFile::crashDuringSave_data()
@@ -799,7 +812,7 @@ void TestCardFile::symlinkStaysLink()
     const QString real = m_dir.filePath("real.bin");
     writeBytes(real, fixture("three_cards.bin"));
     QVERIFY(QFile::link(real, m_file));
-    QVERIFY(CardFile::save(CardBook{}, SaveMode::Replace, fsPath(m_file)));
+    QVERIFY(CardFile::save(CardBook {}, SaveMode::Replace, fsPath(m_file)));
     QVERIFY(QFileInfo(m_file).isSymLink());
     QCOMPARE(readBytes(real), QByteArray::fromHex("00000000"));
 }
@@ -809,7 +822,8 @@ void TestCardFile::defaultPath_data()
     QTest::addColumn<QByteArray>("xdg"); // null: unset
     QTest::addColumn<QString>("expected");
     QTest::newRow("XDG_DATA_HOME absolute") << QByteArray("/srv/data") << "/srv/data/dialer/Card.bin";
-    QTest::newRow("XDG_DATA_HOME relative: ignored") << QByteArray("rel/data") << "/home/u/.local/share/dialer/Card.bin";
+    QTest::newRow("XDG_DATA_HOME relative: ignored")
+        << QByteArray("rel/data") << "/home/u/.local/share/dialer/Card.bin";
     QTest::newRow("XDG_DATA_HOME empty") << QByteArray("") << "/home/u/.local/share/dialer/Card.bin";
     QTest::newRow("XDG_DATA_HOME unset") << QByteArray() << "/home/u/.local/share/dialer/Card.bin";
 }
@@ -838,7 +852,7 @@ void TestCardFile::savesToDefaultPath()
     const bool hadXdg = qEnvironmentVariableIsSet("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
     CardBook book;
-    book.append(record({"Home", "5550100", "", "2", "", ""}));
+    book.append(record({ "Home", "5550100", "", "2", "", "" }));
     const bool saved = CardFile::save(book, SaveMode::Replace);
     CardBook loaded;
     const LoadResult r = CardFile::load(loaded);

@@ -26,8 +26,8 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 QByteArray card(const QByteArray& fn, const QByteArray& n, const QByteArray& tels, const QByteArray& extra = {})
 {
-    return "BEGIN:VCARD\r\nVERSION:3.0\r\n" + (fn.isEmpty() ? QByteArray() : "FN:" + fn + "\r\n") + "N:" + n
-        + "\r\n" + tels + extra + "END:VCARD\r\n";
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\n" + (fn.isEmpty() ? QByteArray() : "FN:" + fn + "\r\n") + "N:" + n + "\r\n"
+        + tels + extra + "END:VCARD\r\n";
 }
 
 // The folder layout the store meets on a phone: cards in the folder itself,
@@ -35,10 +35,10 @@ QByteArray card(const QByteArray& fn, const QByteArray& n, const QByteArray& tel
 void writeSampleFolders(const QString& root)
 {
     writeFile(root + "/book/all.vcf",
-              card("María Ortega", "Ortega;María;;;", "TEL;TYPE=CELL:+34 (600) 100-200\r\n")
-                  + card("Mario Rossi", "Rossi;Mario;;;", "TEL;TYPE=HOME:06 555 0101\r\nTEL;TYPE=CELL:333 555 0102\r\n")
-                  + card("Marianne Weber", "Weber;Marianne;;;", "TEL;TYPE=WORK:0049 30 5550103\r\n")
-                  + card("Zed", "Zed;;;;", "TEL;TYPE=CELL:555-0104\r\n", "UID:zed-uid\r\n"));
+        card("María Ortega", "Ortega;María;;;", "TEL;TYPE=CELL:+34 (600) 100-200\r\n")
+            + card("Mario Rossi", "Rossi;Mario;;;", "TEL;TYPE=HOME:06 555 0101\r\nTEL;TYPE=CELL:333 555 0102\r\n")
+            + card("Marianne Weber", "Weber;Marianne;;;", "TEL;TYPE=WORK:0049 30 5550103\r\n")
+            + card("Zed", "Zed;;;;", "TEL;TYPE=CELL:555-0104\r\n", "UID:zed-uid\r\n"));
     writeFile(root + "/book/synced/abc123.vcf", card("Anna Marx", "Marx;Anna;;;", "TEL;TYPE=CELL:555-0105\r\n"));
     writeFile(root + "/book/synced/NOTES.txt", card("Not A Card", "Card;Not;;;", "TEL:1\r\n"));
     writeFile(root + "/book/synced/deeper/too-deep.vcf", card("Too Deep", "Deep;Too;;;", "TEL:1\r\n"));
@@ -48,8 +48,8 @@ void writeSampleFolders(const QString& root)
 // Runs ChooseContact while `drive` works the dialog from inside its modal
 // loop. A dialog still open afterwards is cancelled, so a failed step cannot
 // hang the test.
-std::int32_t pick(const ContactStore& store, const std::function<void(ContactChooser&)>& drive, int* oid,
-                  QWidget* owner = nullptr)
+std::int32_t pick(
+    const ContactStore& store, const std::function<void(ContactChooser&)>& drive, int* oid, QWidget* owner = nullptr)
 {
     QTimer::singleShot(0, [drive] {
         QPointer<ContactChooser> dialog = qobject_cast<ContactChooser*>(QApplication::activeModalWidget());
@@ -131,7 +131,7 @@ void TestContactChooser::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     writeSampleFolders(m_dir.path());
-    m_store = ContactStore::open({m_dir.path() + "/book", m_dir.path() + "/other"});
+    m_store = ContactStore::open({ m_dir.path() + "/book", m_dir.path() + "/other" });
     QVERIFY(m_store != nullptr);
 }
 
@@ -140,14 +140,15 @@ void TestContactChooser::storeReadsFoldersOneLevelDeep()
     QStringList names;
     for (const Contact& c : m_store->contacts())
         names << c.displayName;
-    QCOMPARE(names, (QStringList {"Anna Marx", "Becker, Ben", "María Ortega", "Marianne Weber", "Mario Rossi", "Zed"}));
+    QCOMPARE(
+        names, (QStringList { "Anna Marx", "Becker, Ben", "María Ortega", "Marianne Weber", "Mario Rossi", "Zed" }));
 
     const Contact* mario = byName(*m_store, "Mario Rossi");
     QVERIFY(mario != nullptr);
     QCOMPARE(mario->fileAs, QStringLiteral("Rossi, Mario"));
     QCOMPARE(mario->mobile, QStringLiteral("333 555 0102"));
-    QCOMPARE(mario->phones, (QStringList {"home 06 555 0101", "mobile 333 555 0102"}));
-    QCOMPARE(mario->numbers, (QStringList {"06 555 0101", "333 555 0102"}));
+    QCOMPARE(mario->phones, (QStringList { "home 06 555 0101", "mobile 333 555 0102" }));
+    QCOMPARE(mario->numbers, (QStringList { "06 555 0101", "333 555 0102" }));
     QVERIFY(byName(*m_store, "Marianne Weber")->mobile.isEmpty());
 }
 
@@ -169,7 +170,7 @@ void TestContactChooser::storeIdentifiers()
     // Without a UID the card is known by its file and its place in it.
     QCOMPARE(byName(*m_store, "Mario Rossi")->identifier, m_dir.path() + "/book/all.vcf#1");
     QCOMPARE(byName(*m_store, "Anna Marx")->identifier, m_dir.path() + "/book/synced/abc123.vcf#0");
-    const auto again = ContactStore::open({m_dir.path() + "/book", m_dir.path() + "/other"});
+    const auto again = ContactStore::open({ m_dir.path() + "/book", m_dir.path() + "/other" });
     QCOMPARE(byName(*again, "Mario Rossi")->identifier, byName(*m_store, "Mario Rossi")->identifier);
 }
 
@@ -179,7 +180,8 @@ void TestContactChooser::storeDefaultFoldersFollowXdg()
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
     const QStringList folders = ContactStore::defaultFolders();
-    writeFile(data.path() + "/kpeoplevcard/own/1.vcf", card("Plasma Person", "Person;Plasma;;;", "TEL;TYPE=CELL:1\r\n"));
+    writeFile(
+        data.path() + "/kpeoplevcard/own/1.vcf", card("Plasma Person", "Person;Plasma;;;", "TEL;TYPE=CELL:1\r\n"));
     writeFile(data.path() + "/dialer/contacts/2.vcf", card("Own Person", "Person;Own;;;", "TEL;TYPE=CELL:2\r\n"));
     const auto store = ContactStore::open();
     if (saved.isNull())
@@ -187,7 +189,7 @@ void TestContactChooser::storeDefaultFoldersFollowXdg()
     else
         qputenv("XDG_DATA_HOME", saved);
 
-    QCOMPARE(folders, (QStringList {data.path() + "/kpeoplevcard", data.path() + "/dialer/contacts"}));
+    QCOMPARE(folders, (QStringList { data.path() + "/kpeoplevcard", data.path() + "/dialer/contacts" }));
     QCOMPARE(store->contacts().size(), std::size_t(2));
     QCOMPARE(store->contacts()[0].displayName, QStringLiteral("Own Person"));
     QCOMPARE(store->contacts()[1].displayName, QStringLiteral("Plasma Person"));
@@ -195,7 +197,7 @@ void TestContactChooser::storeDefaultFoldersFollowXdg()
 
 void TestContactChooser::storeMissingFolders()
 {
-    const auto store = ContactStore::open({m_dir.path() + "/nowhere"});
+    const auto store = ContactStore::open({ m_dir.path() + "/nowhere" });
     QVERIFY(store != nullptr);
     QVERIFY(store->contacts().empty());
 }
@@ -210,11 +212,11 @@ void TestContactChooser::storeLargeFileReadInStretches()
     for (int i = 0; i < count; ++i) {
         const QByteArray n = QByteArray::number(i).rightJustified(6, '0');
         bytes += card("Card " + n, "Card;" + n + ";;;", "TEL;TYPE=CELL:" + n + "\r\n",
-                      "NOTE:" + QByteArray(200 + i % 300, 'x') + "\r\n");
+            "NOTE:" + QByteArray(200 + i % 300, 'x') + "\r\n");
     }
     QVERIFY(bytes.size() > 3 * 1024 * 1024);
     writeFile(dir.path() + "/big.vcf", bytes);
-    const auto store = ContactStore::open({dir.path()});
+    const auto store = ContactStore::open({ dir.path() });
     QCOMPARE(store->contacts().size(), std::size_t(count));
     for (int i = 0; i < count; ++i) {
         const Contact& c = store->contacts()[static_cast<std::size_t>(i)];
@@ -229,14 +231,17 @@ void TestContactChooser::filter_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("shown");
-    QTest::newRow("nothing") << "" << QStringList {"Anna Marx", "Becker, Ben", "María Ortega", "Marianne Weber", "Mario Rossi", "Zed"};
-    QTest::newRow("prefix, case and accents ignored") << "MARI" << QStringList {"María Ortega", "Marianne Weber", "Mario Rossi"};
-    QTest::newRow("inside a name") << "arx" << QStringList {"Anna Marx"};
-    QTest::newRow("family name from N") << "becker" << QStringList {"Becker, Ben"};
-    QTest::newRow("number as written") << "(600) 100" << QStringList {"María Ortega"};
-    QTest::newRow("number by digits") << "5550103" << QStringList {"Marianne Weber"};
-    QTest::newRow("number spaced differently") << "555 01-02" << QStringList {"Mario Rossi"};
-    QTest::newRow("home number found too") << "06 555" << QStringList {"Mario Rossi"};
+    QTest::newRow("nothing") << ""
+                             << QStringList { "Anna Marx", "Becker, Ben", "María Ortega", "Marianne Weber",
+                                    "Mario Rossi", "Zed" };
+    QTest::newRow("prefix, case and accents ignored")
+        << "MARI" << QStringList { "María Ortega", "Marianne Weber", "Mario Rossi" };
+    QTest::newRow("inside a name") << "arx" << QStringList { "Anna Marx" };
+    QTest::newRow("family name from N") << "becker" << QStringList { "Becker, Ben" };
+    QTest::newRow("number as written") << "(600) 100" << QStringList { "María Ortega" };
+    QTest::newRow("number by digits") << "5550103" << QStringList { "Marianne Weber" };
+    QTest::newRow("number spaced differently") << "555 01-02" << QStringList { "Mario Rossi" };
+    QTest::newRow("home number found too") << "06 555" << QStringList { "Mario Rossi" };
     QTest::newRow("no match") << "xyzzy" << QStringList {};
     QTest::newRow("label words are not searched") << "mobile" << QStringList {};
 }
@@ -317,11 +322,14 @@ void TestContactChooser::typingInListGoesToSearch()
 void TestContactChooser::downEnterChooses()
 {
     int oid = 0;
-    const std::int32_t status = pick(*m_store, [](ContactChooser& d) {
-        QTest::keyClicks(searchOf(d), "mari");
-        QTest::keyClick(searchOf(d), Qt::Key_Down);
-        QTest::keyClick(searchOf(d), Qt::Key_Return);
-    }, &oid);
+    const std::int32_t status = pick(
+        *m_store,
+        [](ContactChooser& d) {
+            QTest::keyClicks(searchOf(d), "mari");
+            QTest::keyClick(searchOf(d), Qt::Key_Down);
+            QTest::keyClick(searchOf(d), Qt::Key_Return);
+        },
+        &oid);
     QCOMPARE(status, pim::S_OK);
     QCOMPARE(oid, byName(*m_store, "Marianne Weber")->oid);
     QCOMPARE(m_store->itemFromOid(oid)->mobile, QString());
@@ -331,17 +339,20 @@ void TestContactChooser::doubleClickChooses()
 {
     int oid = 0;
     bool singleClickLeftOpen = false;
-    const std::int32_t status = pick(*m_store, [&singleClickLeftOpen](ContactChooser& d) {
-        QTest::keyClicks(searchOf(d), "ma");
-        QListView* list = listOf(d);
-        const QModelIndex third = list->model()->index(2, 0);
-        const QPoint at = list->visualRect(third).center();
-        // The first click only selects; the view needs it before a double
-        // click, as a real mouse gives it.
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-        singleClickLeftOpen = d.isVisible();
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
-    }, &oid);
+    const std::int32_t status = pick(
+        *m_store,
+        [&singleClickLeftOpen](ContactChooser& d) {
+            QTest::keyClicks(searchOf(d), "ma");
+            QListView* list = listOf(d);
+            const QModelIndex third = list->model()->index(2, 0);
+            const QPoint at = list->visualRect(third).center();
+            // The first click only selects; the view needs it before a double
+            // click, as a real mouse gives it.
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+            singleClickLeftOpen = d.isVisible();
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+        },
+        &oid);
     QVERIFY(singleClickLeftOpen);
     QCOMPARE(status, pim::S_OK);
     QCOMPARE(oid, byName(*m_store, "Marianne Weber")->oid);
@@ -350,10 +361,13 @@ void TestContactChooser::doubleClickChooses()
 void TestContactChooser::escapeCancels()
 {
     int oid = 0;
-    const std::int32_t status = pick(*m_store, [](ContactChooser& d) {
-        QTest::keyClicks(searchOf(d), "zed");
-        QTest::keyClick(searchOf(d), Qt::Key_Escape);
-    }, &oid);
+    const std::int32_t status = pick(
+        *m_store,
+        [](ContactChooser& d) {
+            QTest::keyClicks(searchOf(d), "zed");
+            QTest::keyClick(searchOf(d), Qt::Key_Escape);
+        },
+        &oid);
     QVERIFY(status < 0);
     QCOMPARE(status, pim::E_ABORT);
     QCOMPARE(oid, -7);
@@ -363,14 +377,17 @@ void TestContactChooser::cancelButtonCancels()
 {
     int oid = 0;
     bool clicked = false;
-    const std::int32_t status = pick(*m_store, [&clicked](ContactChooser& d) {
-        for (QPushButton* b : d.findChildren<QPushButton*>()) {
-            if (b->text().remove('&') == QStringLiteral("Cancel")) {
-                QTest::mouseClick(b, Qt::LeftButton);
-                clicked = true;
+    const std::int32_t status = pick(
+        *m_store,
+        [&clicked](ContactChooser& d) {
+            for (QPushButton* b : d.findChildren<QPushButton*>()) {
+                if (b->text().remove('&') == QStringLiteral("Cancel")) {
+                    QTest::mouseClick(b, Qt::LeftButton);
+                    clicked = true;
+                }
             }
-        }
-    }, &oid);
+        },
+        &oid);
     QVERIFY(clicked);
     QCOMPARE(status, pim::E_ABORT);
     QCOMPARE(oid, -7);
@@ -380,12 +397,15 @@ void TestContactChooser::enterWithNoMatchDoesNothing()
 {
     int oid = 0;
     bool stillOpen = false;
-    const std::int32_t status = pick(*m_store, [&stillOpen](ContactChooser& d) {
-        QTest::keyClicks(searchOf(d), "xyzzy");
-        QTest::keyClick(searchOf(d), Qt::Key_Return);
-        stillOpen = d.isVisible();
-        QTest::keyClick(searchOf(d), Qt::Key_Escape);
-    }, &oid);
+    const std::int32_t status = pick(
+        *m_store,
+        [&stillOpen](ContactChooser& d) {
+            QTest::keyClicks(searchOf(d), "xyzzy");
+            QTest::keyClick(searchOf(d), Qt::Key_Return);
+            stillOpen = d.isVisible();
+            QTest::keyClick(searchOf(d), Qt::Key_Escape);
+        },
+        &oid);
     QVERIFY(stillOpen);
     QCOMPARE(status, pim::E_ABORT);
 }
@@ -407,17 +427,23 @@ void TestContactChooser::ownerIsActiveWindowWhenNoneGiven()
     QApplication::setActiveWindow(&screen);
     QWidget* parentSeen = nullptr;
     int oid = 0;
-    pick(*m_store, [&parentSeen](ContactChooser& d) {
-        parentSeen = d.parentWidget();
-        QTest::keyClick(searchOf(d), Qt::Key_Escape);
-    }, &oid);
+    pick(
+        *m_store,
+        [&parentSeen](ContactChooser& d) {
+            parentSeen = d.parentWidget();
+            QTest::keyClick(searchOf(d), Qt::Key_Escape);
+        },
+        &oid);
     QCOMPARE(parentSeen, &screen);
 
     QWidget owner;
-    pick(*m_store, [&parentSeen](ContactChooser& d) {
-        parentSeen = d.parentWidget();
-        QTest::keyClick(searchOf(d), Qt::Key_Escape);
-    }, &oid, &owner);
+    pick(
+        *m_store,
+        [&parentSeen](ContactChooser& d) {
+            parentSeen = d.parentWidget();
+            QTest::keyClick(searchOf(d), Qt::Key_Escape);
+        },
+        &oid, &owner);
     QCOMPARE(parentSeen, &owner);
 }
 

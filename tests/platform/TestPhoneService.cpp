@@ -11,8 +11,8 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QTimer>
-#include <QUrl>
 #include <QtTest>
+#include <QUrl>
 
 #include <chrono>
 #include <cstddef>
@@ -28,7 +28,7 @@ using modemdouble::callPath;
 std::int32_t dial(const QString& dialString, std::uint32_t cbSize = sizeof(PHONEMAKECALLINFO))
 {
     const std::u16string text = dialString.toStdU16String();
-    PHONEMAKECALLINFO info{};
+    PHONEMAKECALLINFO info {};
     info.cbSize = cbSize;
     info.dwFlags = PMCF_DEFAULT;
     info.pszDestAddress = text.c_str();
@@ -47,9 +47,15 @@ QString describe(const std::vector<phone::PostDialStep>& steps)
     QStringList parts;
     for (const auto& step : steps) {
         switch (step.kind) {
-        case phone::PostDialStep::Kind::Pause: parts << QStringLiteral("P"); break;
-        case phone::PostDialStep::Kind::Wait: parts << QStringLiteral("W:") + step.tones; break;
-        case phone::PostDialStep::Kind::Tones: parts << QStringLiteral("T:") + step.tones; break;
+        case phone::PostDialStep::Kind::Pause:
+            parts << QStringLiteral("P");
+            break;
+        case phone::PostDialStep::Kind::Wait:
+            parts << QStringLiteral("W:") + step.tones;
+            break;
+        case phone::PostDialStep::Kind::Tones:
+            parts << QStringLiteral("T:") + step.tones;
+            break;
         }
     }
     return parts.join(u' ');
@@ -139,17 +145,17 @@ void TestPhoneService::init()
             m_activeWhenAsked = false;
         return m_answer;
     });
-    service.setTelHandlerForTesting({[this] { return m_telAvailable; },
-                                     [this](const QUrl& url) {
-                                         m_telOpened << url;
-                                         return m_telOpens;
-                                     }});
+    service.setTelHandlerForTesting({ [this] { return m_telAvailable; },
+        [this](const QUrl& url) {
+            m_telOpened << url;
+            return m_telOpens;
+        } });
 }
 
 void TestPhoneService::cleanup()
 {
     stopMock();
-    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t{0}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t { 0 }, 5000);
 }
 
 void TestPhoneService::splitsDialString_data()
@@ -158,17 +164,30 @@ void TestPhoneService::splitsDialString_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("steps");
 
-    QTest::newRow("pauses between runs") << "8005550100pp1234ppp011442079460000" << "8005550100"
+    QTest::newRow("pauses between runs") << "8005550100pp1234ppp011442079460000"
+                                         << "8005550100"
                                          << "P P T:1234 P P P T:011442079460000";
-    QTest::newRow("no post-dial") << "5550100" << "5550100" << "";
-    QTest::newRow("comma pauses, wait shows its tones") << "18005550100,,9w1234#" << "18005550100"
+    QTest::newRow("no post-dial") << "5550100"
+                                  << "5550100"
+                                  << "";
+    QTest::newRow("comma pauses, wait shows its tones") << "18005550100,,9w1234#"
+                                                        << "18005550100"
                                                         << "P P T:9 W:1234# T:1234#";
-    QTest::newRow("wait shows tones up to the next wait") << "555w12p34w56" << "555"
+    QTest::newRow("wait shows tones up to the next wait") << "555w12p34w56"
+                                                          << "555"
                                                           << "W:1234 T:12 P T:34 W:56 T:56";
-    QTest::newRow("pause first leaves no number") << "p123" << "" << "P T:123";
-    QTest::newRow("upper case, letters A-D") << "555PW*a9" << "555" << "P W:*A9 T:*A9";
-    QTest::newRow("other characters dropped") << "555p1-2 3" << "555" << "P T:123";
-    QTest::newRow("trailing pause") << "555,1p" << "555" << "P T:1 P";
+    QTest::newRow("pause first leaves no number") << "p123"
+                                                  << ""
+                                                  << "P T:123";
+    QTest::newRow("upper case, letters A-D") << "555PW*a9"
+                                             << "555"
+                                             << "P W:*A9 T:*A9";
+    QTest::newRow("other characters dropped") << "555p1-2 3"
+                                              << "555"
+                                              << "P T:123";
+    QTest::newRow("trailing pause") << "555,1p"
+                                    << "555"
+                                    << "P T:1 P";
 }
 
 void TestPhoneService::splitsDialString()
@@ -188,9 +207,12 @@ void TestPhoneService::telUri_data()
     QTest::addColumn<QString>("dialString");
     QTest::addColumn<QString>("uri");
 
-    QTest::newRow("plain") << "5550100" << "tel:5550100";
-    QTest::newRow("pauses and wait") << "8005550100pp1234w99" << "tel:8005550100,,1234;99";
-    QTest::newRow("commas stay") << "800,1" << "tel:800,1";
+    QTest::newRow("plain") << "5550100"
+                           << "tel:5550100";
+    QTest::newRow("pauses and wait") << "8005550100pp1234w99"
+                                     << "tel:8005550100,,1234;99";
+    QTest::newRow("commas stay") << "800,1"
+                                 << "tel:800,1";
 }
 
 void TestPhoneService::telUri()
@@ -219,15 +241,25 @@ void TestPhoneService::refusesInvalidRequests()
     m_telAvailable = true;
 
     std::int32_t status = 0;
-    PHONEMAKECALLINFO info{};
+    PHONEMAKECALLINFO info {};
     info.cbSize = sizeof info;
     info.dwFlags = PMCF_DEFAULT;
     switch (kind) {
-    case 0: status = PhoneMakeCall(nullptr); break;
-    case 1: status = PhoneMakeCall(&info); break;
-    case 2: status = dial(QStringLiteral("5550100"), offsetof(PHONEMAKECALLINFO, pszDestAddress)); break;
-    case 3: status = dial(QString()); break;
-    case 4: status = dial(QString(256, u'5')); break;
+    case 0:
+        status = PhoneMakeCall(nullptr);
+        break;
+    case 1:
+        status = PhoneMakeCall(&info);
+        break;
+    case 2:
+        status = dial(QStringLiteral("5550100"), offsetof(PHONEMAKECALLINFO, pszDestAddress));
+        break;
+    case 3:
+        status = dial(QString());
+        break;
+    case 4:
+        status = dial(QString(256, u'5'));
+        break;
     }
     QVERIFY(status < 0);
     QVERIFY(!PhoneLastError().isEmpty());
@@ -240,7 +272,7 @@ void TestPhoneService::acceptsTheOldRecordSize()
     startMock();
     QVERIFY(!QTest::currentTestFailed());
     QCOMPARE(dial(QStringLiteral("5550100"), 28), kPhoneCallPlaced);
-    QCOMPARE(details(QStringLiteral("CreateCall")), QStringList{QStringLiteral("5550100")});
+    QCOMPARE(details(QStringLiteral("CreateCall")), QStringList { QStringLiteral("5550100") });
     QVERIFY(PhoneLastError().isEmpty());
 }
 
@@ -248,40 +280,38 @@ void TestPhoneService::playsTonesAfterActiveAndPauses()
 {
     constexpr double pause = 0.1;
     phone::PhoneService::instance().setDialPauseForTesting(100ms);
-    startMock({{QStringLiteral("active_after_ms"), 300}});
+    startMock({ { QStringLiteral("active_after_ms"), 300 } });
     QVERIFY(!QTest::currentTestFailed());
     m_telAvailable = true; // a modem comes first
 
     QCOMPARE(dial(QStringLiteral("8005550100pp1234ppp011442079460000")), kPhoneCallPlaced);
     QVERIFY(PhoneLastError().isEmpty());
-    QCOMPARE(details(QStringLiteral("CreateCall")), QStringList{QStringLiteral("8005550100")});
+    QCOMPARE(details(QStringLiteral("CreateCall")), QStringList { QStringLiteral("8005550100") });
     QCOMPARE(details(QStringLiteral("Start")).size(), 1);
     QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
 
     QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")).size(), 2, 10000);
     QCOMPARE(details(QStringLiteral("SendDtmf")),
-             (QStringList{QStringLiteral("1234"), QStringLiteral("011442079460000")}));
+        (QStringList { QStringLiteral("1234"), QStringLiteral("011442079460000") }));
     QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
 
     const auto active = first(QStringLiteral("State"), QStringLiteral("4"));
     const auto tones1 = first(QStringLiteral("SendDtmf"), QStringLiteral("1234"));
     const auto tones2 = first(QStringLiteral("SendDtmf"), QStringLiteral("011442079460000"));
     QVERIFY(active && tones1 && tones2);
-    QVERIFY2(tones1->time - active->time >= 2 * pause,
-             qPrintable(QString::number(tones1->time - active->time)));
-    QVERIFY2(tones2->time - tones1->time >= 3 * pause,
-             qPrintable(QString::number(tones2->time - tones1->time)));
+    QVERIFY2(tones1->time - active->time >= 2 * pause, qPrintable(QString::number(tones1->time - active->time)));
+    QVERIFY2(tones2->time - tones1->time >= 3 * pause, qPrintable(QString::number(tones2->time - tones1->time)));
     QVERIFY(m_failures.isEmpty());
     QVERIFY(m_telOpened.isEmpty());
-    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t{0});
+    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 0 });
 }
 
 void TestPhoneService::asksAtWait_data()
 {
     QTest::addColumn<bool>("answer");
     QTest::addColumn<QStringList>("sent");
-    QTest::newRow("yes") << true << QStringList{QStringLiteral("1234"), QStringLiteral("5#")};
-    QTest::newRow("no") << false << QStringList{};
+    QTest::newRow("yes") << true << QStringList { QStringLiteral("1234"), QStringLiteral("5#") };
+    QTest::newRow("no") << false << QStringList {};
 }
 
 void TestPhoneService::asksAtWait()
@@ -289,7 +319,7 @@ void TestPhoneService::asksAtWait()
     QFETCH(bool, answer);
     QFETCH(QStringList, sent);
     m_answer = answer;
-    startMock({{QStringLiteral("active_after_ms"), 200}});
+    startMock({ { QStringLiteral("active_after_ms"), 200 } });
     QVERIFY(!QTest::currentTestFailed());
 
     QCOMPARE(dial(QStringLiteral("5550100w1234p5#")), kPhoneCallPlaced);
@@ -297,7 +327,7 @@ void TestPhoneService::asksAtWait()
     QTRY_COMPARE_WITH_TIMEOUT(m_questions.size(), 1, 10000);
     QCOMPARE(m_questions.constFirst(), QStringLiteral("12345#"));
     QVERIFY(m_activeWhenAsked);
-    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t{0}, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t { 0 }, 10000);
     QCOMPARE(details(QStringLiteral("SendDtmf")), sent);
     QVERIFY(m_failures.isEmpty());
 }
@@ -306,7 +336,7 @@ void TestPhoneService::defaultQuestionShowsTheTones()
 {
     auto& service = phone::PhoneService::instance();
     service.setQuestion({});
-    startMock({{QStringLiteral("active_after_ms"), 50}});
+    startMock({ { QStringLiteral("active_after_ms"), 50 } });
     QVERIFY(!QTest::currentTestFailed());
 
     QString shown;
@@ -322,7 +352,7 @@ void TestPhoneService::defaultQuestionShowsTheTones()
     answerer.start(20);
 
     QCOMPARE(dial(QStringLiteral("5550100w1234")), kPhoneCallPlaced);
-    QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")), QStringList{QStringLiteral("1234")}, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")), QStringList { QStringLiteral("1234") }, 10000);
     QCOMPARE(shown, QStringLiteral("Send the following tones?\n1234"));
 }
 
@@ -334,17 +364,17 @@ void TestPhoneService::callEndingStopsTheTones_data()
 
     const QString ended = msg(phone::messages::kCallEndedBeforeTones);
     QTest::newRow("ends before it is answered")
-        << QJsonObject{{QStringLiteral("active_after_ms"), -1}, {QStringLiteral("end_after_ms"), 200}}
-        << "5550100p1234" << QStringList{ended};
+        << QJsonObject { { QStringLiteral("active_after_ms"), -1 }, { QStringLiteral("end_after_ms"), 200 } }
+        << "5550100p1234" << QStringList { ended };
     QTest::newRow("ends during the pauses")
-        << QJsonObject{{QStringLiteral("active_after_ms"), 50}, {QStringLiteral("end_after_ms"), 250}}
-        << "5550100pppppppp1234" << QStringList{ended};
+        << QJsonObject { { QStringLiteral("active_after_ms"), 50 }, { QStringLiteral("end_after_ms"), 250 } }
+        << "5550100pppppppp1234" << QStringList { ended };
     QTest::newRow("ends during a trailing pause, all tones sent")
-        << QJsonObject{{QStringLiteral("active_after_ms"), 50}, {QStringLiteral("end_after_ms"), 250}}
-        << "5550100pppppppp" << QStringList{};
-    QTest::newRow("no tones to send")
-        << QJsonObject{{QStringLiteral("active_after_ms"), 50}, {QStringLiteral("end_after_ms"), 150}}
-        << "5550100" << QStringList{};
+        << QJsonObject { { QStringLiteral("active_after_ms"), 50 }, { QStringLiteral("end_after_ms"), 250 } }
+        << "5550100pppppppp" << QStringList {};
+    QTest::newRow("no tones to send") << QJsonObject { { QStringLiteral("active_after_ms"), 50 },
+        { QStringLiteral("end_after_ms"), 150 } }
+                                      << "5550100" << QStringList {};
 }
 
 void TestPhoneService::callEndingStopsTheTones()
@@ -357,7 +387,7 @@ void TestPhoneService::callEndingStopsTheTones()
 
     QCOMPARE(dial(dialString), kPhoneCallPlaced);
     QTRY_VERIFY_WITH_TIMEOUT(first(QStringLiteral("State"), QStringLiteral("7")).has_value(), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t{0}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t { 0 }, 5000);
     QTest::qWait(300); // nothing may follow the end
     QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
     QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
@@ -367,34 +397,34 @@ void TestPhoneService::callEndingStopsTheTones()
 void TestPhoneService::heldCallKeepsTheTones()
 {
     phone::PhoneService::instance().setDialPauseForTesting(200ms);
-    startMock({{QStringLiteral("active_after_ms"), 50}});
+    startMock({ { QStringLiteral("active_after_ms"), 50 } });
     QVERIFY(!QTest::currentTestFailed());
     const QVariant path = callPath(1);
 
     QCOMPARE(dial(QStringLiteral("5550100pp1234")), kPhoneCallPlaced);
     QTRY_VERIFY_WITH_TIMEOUT(first(QStringLiteral("State"), QStringLiteral("4")).has_value(), 10000);
-    m_modem.control(QStringLiteral("SetCallState"), {path, 5});
+    m_modem.control(QStringLiteral("SetCallState"), { path, 5 });
     QTest::qWait(800); // past both pauses, but the call is on hold
     QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
     QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
 
-    m_modem.control(QStringLiteral("SetCallState"), {path, 4});
-    QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")), QStringList{QStringLiteral("1234")}, 5000);
+    m_modem.control(QStringLiteral("SetCallState"), { path, 4 });
+    QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")), QStringList { QStringLiteral("1234") }, 5000);
     QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
     QVERIFY(m_failures.isEmpty());
 }
 
 void TestPhoneService::refusedTonesAreReported()
 {
-    startMock({{QStringLiteral("active_after_ms"), 50}, {QStringLiteral("refuse_dtmf"), true}});
+    startMock({ { QStringLiteral("active_after_ms"), 50 }, { QStringLiteral("refuse_dtmf"), true } });
     QVERIFY(!QTest::currentTestFailed());
 
     QCOMPARE(dial(QStringLiteral("5550100p1234p5678")), kPhoneCallPlaced);
     QTRY_COMPARE_WITH_TIMEOUT(m_failures.size(), 1, 10000);
     QVERIFY(m_failures.constFirst().startsWith(msg(phone::messages::kTonesRefused)));
-    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t{0});
+    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 0 });
     QTest::qWait(300);
-    QCOMPARE(details(QStringLiteral("SendDtmfRefused")), QStringList{QStringLiteral("1234")});
+    QCOMPARE(details(QStringLiteral("SendDtmfRefused")), QStringList { QStringLiteral("1234") });
     QCOMPARE(m_failures.size(), 1);
 }
 
@@ -411,19 +441,19 @@ void TestPhoneService::vanishedCallStopsTheTones()
     QFETCH(bool, wholeService);
     QFETCH(QString, failure);
     phone::PhoneService::instance().setDialPauseForTesting(300ms);
-    startMock({{QStringLiteral("active_after_ms"), 50}});
+    startMock({ { QStringLiteral("active_after_ms"), 50 } });
     QVERIFY(!QTest::currentTestFailed());
 
     QCOMPARE(dial(QStringLiteral("5550100pp1234")), kPhoneCallPlaced);
     QTRY_VERIFY_WITH_TIMEOUT(first(QStringLiteral("State"), QStringLiteral("4")).has_value(), 10000);
-    QCOMPARE(phone::PhoneService::instance().activeCalls(), std::size_t{1});
+    QCOMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 1 });
     if (wholeService) {
         stopMock();
     } else {
-        m_modem.control(QStringLiteral("RemoveCall"), {callPath(1)});
+        m_modem.control(QStringLiteral("RemoveCall"), { callPath(1) });
     }
-    QTRY_COMPARE_WITH_TIMEOUT(m_failures, QStringList{failure}, 5000);
-    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t{0});
+    QTRY_COMPARE_WITH_TIMEOUT(m_failures, QStringList { failure }, 5000);
+    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 0 });
     if (!wholeService) {
         QTest::qWait(800); // past the pauses: no tones may go out
         QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
@@ -433,7 +463,7 @@ void TestPhoneService::vanishedCallStopsTheTones()
 
 void TestPhoneService::modemRefusingTheCallFails()
 {
-    startMock({{QStringLiteral("refuse_call"), true}});
+    startMock({ { QStringLiteral("refuse_call"), true } });
     QVERIFY(!QTest::currentTestFailed());
     m_telAvailable = true;
 
@@ -441,16 +471,16 @@ void TestPhoneService::modemRefusingTheCallFails()
     QVERIFY(PhoneLastError().startsWith(msg(phone::messages::kModemRefusedCall)));
     QVERIFY(details(QStringLiteral("Start")).isEmpty());
     QVERIFY(m_telOpened.isEmpty());
-    QCOMPARE(phone::PhoneService::instance().activeCalls(), std::size_t{0});
+    QCOMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 0 });
 }
 
 void TestPhoneService::noPhoneService_data()
 {
     QTest::addColumn<bool>("runModemManager");
     QTest::addColumn<QJsonObject>("mock");
-    QTest::newRow("no ModemManager") << false << QJsonObject{};
-    QTest::newRow("no modem") << true << QJsonObject{{QStringLiteral("no_modem"), true}};
-    QTest::newRow("modem without voice") << true << QJsonObject{{QStringLiteral("no_voice"), true}};
+    QTest::newRow("no ModemManager") << false << QJsonObject {};
+    QTest::newRow("no modem") << true << QJsonObject { { QStringLiteral("no_modem"), true } };
+    QTest::newRow("modem without voice") << true << QJsonObject { { QStringLiteral("no_voice"), true } };
 }
 
 void TestPhoneService::noPhoneService()
@@ -480,14 +510,14 @@ void TestPhoneService::telHandlerTakesTheCall()
     QFETCH(bool, opens);
     QFETCH(int, status);
     QFETCH(QString, error);
-    startMock({{QStringLiteral("no_modem"), true}});
+    startMock({ { QStringLiteral("no_modem"), true } });
     QVERIFY(!QTest::currentTestFailed());
     m_telAvailable = true;
     m_telOpens = opens;
 
     QCOMPARE(dial(QStringLiteral("8005550100pp1234w99")), status);
     QCOMPARE(PhoneLastError(), error);
-    QCOMPARE(m_telOpened, QList<QUrl>{QUrl(QStringLiteral("tel:8005550100,,1234;99"))});
+    QCOMPARE(m_telOpened, QList<QUrl> { QUrl(QStringLiteral("tel:8005550100,,1234;99")) });
 }
 
 QTEST_MAIN(TestPhoneService)

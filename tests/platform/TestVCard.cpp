@@ -76,48 +76,48 @@ void TestVCard::exportFiles_data()
         const char* mobile;
     };
     const Row rows[] = {
-        {"android-2.1.vcf", 0, "Müller, Jürgen", "Jürgen Müller", "+49 (171) 555-0101"},
-        {"android-2.1.vcf", 1, "Иванова, Мария", "Мария Иванова", "555-0102"},
-        {"android-2.1.vcf", 2, "Pizza Service", "Pizza Service", ""},
-        {"android-2.1.vcf", 3, "Smith, John", "John Smith", "555-0105"},
-        {"android-2.1.vcf", 4, "ACME Corp.", "", "555 0106"},
-        {"ios-3.0.vcf", 0, "Appleseed, Johnny", "Johnny Appleseed", "(555) 010-2001"},
-        {"ios-3.0.vcf", 1, "O'Neil, Mary Ann", "Mary Ann O'Neil", "555-010-2004"},
-        {"ios-3.0.vcf", 2, "Lee, Kim", "Kim Lee", "+1 (555) 010-2005"},
-        {"ios-3.0.vcf", 3, "Doe\\, Jane", "Jane Doe", "+1 555 010 2006"},
-        {"ios-3.0.vcf", 4, "Dr. Who", "Dr. Who", ""},
-        {"google-3.0.vcf", 0, "García, Ana", "Ana García", "+34 600 000 301"},
-        {"google-3.0.vcf", 1, "Bob", "Bob", ""},
-        {"google-3.0.vcf", 2, "Chen, Wei", "Chen Wei", "555-0304"},
-        {"google-3.0.vcf", 3, "Google Inc.", "", ""},
-        {"nextcloud-4.0.vcf", 0, "Harten, Rene", "Rene van Harten", "+1-555-555-0402"},
-        {"nextcloud-4.0.vcf", 1, "Müller, Zoë", "Zoë Müller", "+49 151 0404"},
-        {"nextcloud-4.0.vcf", 2, "Sam", "Sam", "555-0405"},
-        {"nextcloud-4.0.vcf", 3, "City Library", "", ""},
-        {"evolution-3.0.vcf", 0, "Neo", "Thomas Anderson", "555-0501"},
-        {"evolution-3.0.vcf", 1, "Connor, Sarah J.", "Sarah Connor", ""},
-        {"latin1.vcf", 0, "François, René", "René François", "555-0601"},
-        {"latin1.vcf", 1, "Jörgensen, €lse", "€lse Jörgensen", "555-0602"},
-        {"utf16.vcf", 0, "Øster, Åse", "", "555-1301"},
-        {"truncated.vcf", 0, "First, Good", "", "555-0701"},
-        {"truncated.vcf", 1, "Second, Cut", "", "555-07"},
-        {"junk-between.vcf", 0, "Alpha, Anna", "", "555-0801"},
-        {"junk-between.vcf", 1, "Beta, Ben", "", "555-0802"},
-        {"junk-between.vcf", 2, "Gamma, Gus", "", "555-0803"},
-        {"missing-end.vcf", 0, "One, Olga", "", "555-0901"},
-        {"missing-end.vcf", 1, "Two, Tom", "", "555-0903"},
-        {"missing-end.vcf", 2, "Three, Tina", "", "555-0904"},
-        {"bad-qp.vcf", 0, "=ZZBroken=4, éric=", "", ""},
-        {"bad-qp.vcf", 1, "Next, Nora", "", "555-1001"},
-        {"bad-qp.vcf", 2, "SoftBreak=", "SoftBreak=", ""},
-        {"bad-qp.vcf", 3, "After, Al", "", "555-1002"},
-        {"overlong.vcf", 0, "Long, Lines", "", "555-1101"},
-        {"invalid-utf8.vcf", 0, "Bad\u00C3, Byte\u00ED\u00A0\u20ACs", "x", "555-1201"},
+        { "android-2.1.vcf", 0, "Müller, Jürgen", "Jürgen Müller", "+49 (171) 555-0101" },
+        { "android-2.1.vcf", 1, "Иванова, Мария", "Мария Иванова", "555-0102" },
+        { "android-2.1.vcf", 2, "Pizza Service", "Pizza Service", "" },
+        { "android-2.1.vcf", 3, "Smith, John", "John Smith", "555-0105" },
+        { "android-2.1.vcf", 4, "ACME Corp.", "", "555 0106" },
+        { "ios-3.0.vcf", 0, "Appleseed, Johnny", "Johnny Appleseed", "(555) 010-2001" },
+        { "ios-3.0.vcf", 1, "O'Neil, Mary Ann", "Mary Ann O'Neil", "555-010-2004" },
+        { "ios-3.0.vcf", 2, "Lee, Kim", "Kim Lee", "+1 (555) 010-2005" },
+        { "ios-3.0.vcf", 3, "Doe\\, Jane", "Jane Doe", "+1 555 010 2006" },
+        { "ios-3.0.vcf", 4, "Dr. Who", "Dr. Who", "" },
+        { "google-3.0.vcf", 0, "García, Ana", "Ana García", "+34 600 000 301" },
+        { "google-3.0.vcf", 1, "Bob", "Bob", "" },
+        { "google-3.0.vcf", 2, "Chen, Wei", "Chen Wei", "555-0304" },
+        { "google-3.0.vcf", 3, "Google Inc.", "", "" },
+        { "nextcloud-4.0.vcf", 0, "Harten, Rene", "Rene van Harten", "+1-555-555-0402" },
+        { "nextcloud-4.0.vcf", 1, "Müller, Zoë", "Zoë Müller", "+49 151 0404" },
+        { "nextcloud-4.0.vcf", 2, "Sam", "Sam", "555-0405" },
+        { "nextcloud-4.0.vcf", 3, "City Library", "", "" },
+        { "evolution-3.0.vcf", 0, "Neo", "Thomas Anderson", "555-0501" },
+        { "evolution-3.0.vcf", 1, "Connor, Sarah J.", "Sarah Connor", "" },
+        { "latin1.vcf", 0, "François, René", "René François", "555-0601" },
+        { "latin1.vcf", 1, "Jörgensen, €lse", "€lse Jörgensen", "555-0602" },
+        { "utf16.vcf", 0, "Øster, Åse", "", "555-1301" },
+        { "truncated.vcf", 0, "First, Good", "", "555-0701" },
+        { "truncated.vcf", 1, "Second, Cut", "", "555-07" },
+        { "junk-between.vcf", 0, "Alpha, Anna", "", "555-0801" },
+        { "junk-between.vcf", 1, "Beta, Ben", "", "555-0802" },
+        { "junk-between.vcf", 2, "Gamma, Gus", "", "555-0803" },
+        { "missing-end.vcf", 0, "One, Olga", "", "555-0901" },
+        { "missing-end.vcf", 1, "Two, Tom", "", "555-0903" },
+        { "missing-end.vcf", 2, "Three, Tina", "", "555-0904" },
+        { "bad-qp.vcf", 0, "=ZZBroken=4, éric=", "", "" },
+        { "bad-qp.vcf", 1, "Next, Nora", "", "555-1001" },
+        { "bad-qp.vcf", 2, "SoftBreak=", "SoftBreak=", "" },
+        { "bad-qp.vcf", 3, "After, Al", "", "555-1002" },
+        { "overlong.vcf", 0, "Long, Lines", "", "555-1101" },
+        { "invalid-utf8.vcf", 0, "Bad\u00C3, Byte\u00ED\u00A0\u20ACs", "x", "555-1201" },
     };
     for (const Row& r : rows) {
         QTest::addRow("%s #%d", r.file, r.index)
-            << QString::fromLatin1(r.file) << r.index << QString::fromUtf8(r.fileAs)
-            << QString::fromUtf8(r.displayName) << QString::fromUtf8(r.mobile);
+            << QString::fromLatin1(r.file) << r.index << QString::fromUtf8(r.fileAs) << QString::fromUtf8(r.displayName)
+            << QString::fromUtf8(r.mobile);
     }
 }
 
@@ -187,14 +187,14 @@ void TestVCard::numbersAndTypes()
     QCOMPARE(rene.phones.size(), std::size_t(2));
     // tel: URIs lose the scheme and the extension parameter.
     QCOMPARE(q(rene.phones[0].number), QStringLiteral("+1-555-555-0401"));
-    QCOMPARE(rene.phones[0].types, (std::vector<std::string> {"voice", "home"}));
+    QCOMPARE(rene.phones[0].types, (std::vector<std::string> { "voice", "home" }));
     QCOMPARE(q(rene.phones[1].number), QStringLiteral("+1-555-555-0402"));
-    QCOMPARE(rene.phones[1].types, (std::vector<std::string> {"cell", "voice"}));
+    QCOMPARE(rene.phones[1].types, (std::vector<std::string> { "cell", "voice" }));
 
     const auto android = parse(readData(QStringLiteral("android-2.1.vcf")));
     QCOMPARE(android[0].phones.size(), std::size_t(3));
     QCOMPARE(q(android[0].phones[0].number), QStringLiteral("+49 30 1234567"));
-    QCOMPARE(android[1].phones[0].types, (std::vector<std::string> {"cell", "pref"}));
+    QCOMPARE(android[1].phones[0].types, (std::vector<std::string> { "cell", "pref" }));
 }
 
 void TestVCard::uidOnlyWhenPresent()
@@ -212,22 +212,38 @@ void TestVCard::folding_data()
     QTest::addColumn<QString>("displayName");
     QTest::addColumn<QString>("mobile");
 
-    QTest::newRow("CRLF + space") << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\n e Marie\r\nTEL;TYPE=CELL:55\r\n 5-1\r\nEND:VCARD\r\n")
-                                  << "Anne Marie" << "555-1";
-    QTest::newRow("LF + tab") << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Ann\n\te Marie\nTEL;TY\n PE=CELL:555-2\nEND:VCARD\n")
-                              << "Anne Marie" << "555-2";
-    QTest::newRow("lone CR lines") << QByteArray("BEGIN:VCARD\rVERSION:3.0\rFN:Old Mac\rTEL;TYPE=CELL:555-3\rEND:VCARD\r")
-                                   << "Old Mac" << "555-3";
-    QTest::newRow("QP soft break") << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN;ENCODING=QUOTED-PRINTABLE:J=C3=BC=\r\nrgen=20M=\r\n=C3=BCller\r\nTEL;CELL:555-4\r\nEND:VCARD\r\n")
-                                   << "Jürgen Müller" << "555-4";
-    QTest::newRow("bare QUOTED-PRINTABLE") << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=UTF-8;QUOTED-PRINTABLE:=C3=89mile\r\nTEL;CELL:555-5\r\nEND:VCARD\r\n")
-                                           << "Émile" << "555-5";
-    QTest::newRow("QP soft break before END") << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nTEL;CELL:555-6\r\nFN;ENCODING=QUOTED-PRINTABLE:Cut=\r\nEND:VCARD\r\n")
-                                              << "Cut=" << "555-6";
-    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF" "BEGIN:VCARD\r\nFN:Bom\r\nTEL;TYPE=CELL:555-7\r\nEND:VCARD\r\n")
-                                     << "Bom" << "555-7";
-    QTest::newRow("lower-case keywords") << QByteArray("begin:vcard\r\nversion:3.0\r\nfn:Lower\r\ntel;type=cell:555-8\r\nend:vcard\r\n")
-                                         << "Lower" << "555-8";
+    QTest::newRow("CRLF + space") << QByteArray(
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\n e Marie\r\nTEL;TYPE=CELL:55\r\n 5-1\r\nEND:VCARD\r\n")
+                                  << "Anne Marie"
+                                  << "555-1";
+    QTest::newRow("LF + tab") << QByteArray(
+        "BEGIN:VCARD\nVERSION:3.0\nFN:Ann\n\te Marie\nTEL;TY\n PE=CELL:555-2\nEND:VCARD\n")
+                              << "Anne Marie"
+                              << "555-2";
+    QTest::newRow("lone CR lines") << QByteArray(
+        "BEGIN:VCARD\rVERSION:3.0\rFN:Old Mac\rTEL;TYPE=CELL:555-3\rEND:VCARD\r")
+                                   << "Old Mac"
+                                   << "555-3";
+    QTest::newRow("QP soft break") << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN;ENCODING=QUOTED-PRINTABLE:J=C3=BC="
+                                                 "\r\nrgen=20M=\r\n=C3=BCller\r\nTEL;CELL:555-4\r\nEND:VCARD\r\n")
+                                   << "Jürgen Müller"
+                                   << "555-4";
+    QTest::newRow("bare QUOTED-PRINTABLE") << QByteArray(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nFN;CHARSET=UTF-8;QUOTED-PRINTABLE:=C3=89mile\r\nTEL;CELL:555-5\r\nEND:VCARD\r\n")
+                                           << "Émile"
+                                           << "555-5";
+    QTest::newRow("QP soft break before END") << QByteArray(
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nTEL;CELL:555-6\r\nFN;ENCODING=QUOTED-PRINTABLE:Cut=\r\nEND:VCARD\r\n")
+                                              << "Cut="
+                                              << "555-6";
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF"
+                                                   "BEGIN:VCARD\r\nFN:Bom\r\nTEL;TYPE=CELL:555-7\r\nEND:VCARD\r\n")
+                                     << "Bom"
+                                     << "555-7";
+    QTest::newRow("lower-case keywords") << QByteArray(
+        "begin:vcard\r\nversion:3.0\r\nfn:Lower\r\ntel;type=cell:555-8\r\nend:vcard\r\n")
+                                         << "Lower"
+                                         << "555-8";
 }
 
 void TestVCard::folding()
@@ -245,14 +261,20 @@ void TestVCard::escapes_data()
     QTest::addColumn<QString>("fileAs");
     QTest::addColumn<QString>("displayName");
 
-    QTest::newRow("3.0 comma and semicolon") << QByteArray("BEGIN:VCARD\nVERSION:3.0\nN:Smith\\; Jr.;John\\, the second;;;\nFN:A\\, B\\\\C\nEND:VCARD\n")
-                                             << "Smith; Jr., John, the second" << "A, B\\C";
-    QTest::newRow("3.0 newline escape is a space") << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Two\\nLines\nEND:VCARD\n")
-                                                   << "Two Lines" << "Two Lines";
-    QTest::newRow("2.1 keeps backslashes") << QByteArray("BEGIN:VCARD\nVERSION:2.1\nFN:C:\\new\\; D\nEND:VCARD\n")
-                                           << "C:\\new; D" << "C:\\new; D";
-    QTest::newRow("N given names list") << QByteArray("BEGIN:VCARD\nVERSION:3.0\nN:Public;John,Quinlan;;Mr.;Esq.\nEND:VCARD\n")
-                                        << "Public, John Quinlan" << "";
+    QTest::newRow("3.0 comma and semicolon")
+        << QByteArray("BEGIN:VCARD\nVERSION:3.0\nN:Smith\\; Jr.;John\\, the second;;;\nFN:A\\, B\\\\C\nEND:VCARD\n")
+        << "Smith; Jr., John, the second"
+        << "A, B\\C";
+    QTest::newRow("3.0 newline escape is a space")
+        << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Two\\nLines\nEND:VCARD\n") << "Two Lines"
+        << "Two Lines";
+    QTest::newRow("2.1 keeps backslashes")
+        << QByteArray("BEGIN:VCARD\nVERSION:2.1\nFN:C:\\new\\; D\nEND:VCARD\n") << "C:\\new; D"
+        << "C:\\new; D";
+    QTest::newRow("N given names list") << QByteArray(
+        "BEGIN:VCARD\nVERSION:3.0\nN:Public;John,Quinlan;;Mr.;Esq.\nEND:VCARD\n")
+                                        << "Public, John Quinlan"
+                                        << "";
 }
 
 void TestVCard::escapes()
@@ -271,8 +293,11 @@ void TestVCard::fileAsFallbacks_data()
 
     const QByteArray head("BEGIN:VCARD\nVERSION:4.0\n");
     const QByteArray tail("TEL:1\nEND:VCARD\n");
-    QTest::newRow("explicit beats all") << head + "X-EVOLUTION-FILE-AS:Boss\nN;SORT-AS=\"S,T\":F;G;;;\nFN:Full\nORG:Org\n" + tail << "Boss";
-    QTest::newRow("SORT-AS beats N") << head + "N;SORT-AS=\"Harten,Rene\":van Harten;Rene;;;\nFN:Full\n" + tail << "Harten, Rene";
+    QTest::newRow("explicit beats all") << head
+            + "X-EVOLUTION-FILE-AS:Boss\nN;SORT-AS=\"S,T\":F;G;;;\nFN:Full\nORG:Org\n"
+            + tail << "Boss";
+    QTest::newRow("SORT-AS beats N") << head + "N;SORT-AS=\"Harten,Rene\":van Harten;Rene;;;\nFN:Full\n" + tail
+                                     << "Harten, Rene";
     QTest::newRow("SORT-AS family only") << head + "N;SORT-AS=Harten:van Harten;Rene;;;\n" + tail << "Harten";
     QTest::newRow("N family and given") << head + "N:Family;Given;;;\nFN:Full\nORG:Org\n" + tail << "Family, Given";
     QTest::newRow("N family only") << head + "N:Family;;;;\nFN:Full\n" + tail << "Family";
@@ -334,12 +359,12 @@ void TestVCard::phoneLabels_data()
 {
     QTest::addColumn<QStringList>("types");
     QTest::addColumn<QString>("label");
-    QTest::newRow("cell") << QStringList {"voice", "cell"} << "mobile";
-    QTest::newRow("home voice") << QStringList {"home", "voice"} << "home";
-    QTest::newRow("work fax") << QStringList {"work", "fax"} << "fax";
-    QTest::newRow("custom") << QStringList {"grandma"} << "grandma";
-    QTest::newRow("voice only") << QStringList {"voice", "pref"} << "";
-    QTest::newRow("vendor extension") << QStringList {"x-whatever"} << "";
+    QTest::newRow("cell") << QStringList { "voice", "cell" } << "mobile";
+    QTest::newRow("home voice") << QStringList { "home", "voice" } << "home";
+    QTest::newRow("work fax") << QStringList { "work", "fax" } << "fax";
+    QTest::newRow("custom") << QStringList { "grandma" } << "grandma";
+    QTest::newRow("voice only") << QStringList { "voice", "pref" } << "";
+    QTest::newRow("vendor extension") << QStringList { "x-whatever" } << "";
     QTest::newRow("none") << QStringList {} << "";
 }
 
