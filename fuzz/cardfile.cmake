@@ -6,6 +6,6 @@ add_executable(fuzz_cardfile
   ${CARDBOOK_DIR}/CardBook.cpp
   ${CARDBOOK_DIR}/CardCodec.cpp
 )
-target_include_directories(fuzz_cardfile PRIVATE ${CARDBOOK_DIR})
+target_include_directories(fuzz_cardfile PRIVATE ${CARDBOOK_DIR} ${PROJECT_SOURCE_DIR}/src/common)
 target_compile_options(fuzz_cardfile PRIVATE ${DIALER_FUZZ_FLAGS})
 target_link_options(fuzz_cardfile PRIVATE ${DIALER_FUZZ_FLAGS})

@@ -1,5 +1,7 @@
 #include "CardCodec.h"
 
+#include "Windows1252.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -159,45 +161,7 @@ void putString(Bytes& out, const std::u16string& s)
 
 char16_t fromWindows1252(std::uint8_t byte)
 {
-    // 0x80..0x9F differ from Latin-1; the five bytes the code page leaves
-    // undefined pass through as C1 controls, as Windows converts them.
-    static constexpr std::array<char16_t, 32> k80 {
-        0x20AC,
-        0x0081,
-        0x201A,
-        0x0192,
-        0x201E,
-        0x2026,
-        0x2020,
-        0x2021,
-        0x02C6,
-        0x2030,
-        0x0160,
-        0x2039,
-        0x0152,
-        0x008D,
-        0x017D,
-        0x008F,
-        0x0090,
-        0x2018,
-        0x2019,
-        0x201C,
-        0x201D,
-        0x2022,
-        0x2013,
-        0x2014,
-        0x02DC,
-        0x2122,
-        0x0161,
-        0x203A,
-        0x0153,
-        0x009D,
-        0x017E,
-        0x0178,
-    };
-    if (byte >= 0x80 && byte <= 0x9F)
-        return k80[byte - 0x80];
-    return byte;
+    return windows1252::toUtf16(byte);
 }
 
 LoadResult parse(std::span<const std::uint8_t> bytes, CardBook& book)

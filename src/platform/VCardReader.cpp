@@ -1,5 +1,7 @@
 #include "VCardReader.h"
 
+#include "Windows1252.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -81,48 +83,12 @@ void appendUtf8(std::string& out, char32_t cp)
 }
 
 // Windows-1252 rather than plain Latin-1: old desktop exports labelled
-// ISO-8859-1 routinely carry its quotes and euro sign in 0x80..0x9F.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC,
-    0xFFFD,
-    0x201A,
-    0x0192,
-    0x201E,
-    0x2026,
-    0x2020,
-    0x2021,
-    0x02C6,
-    0x2030,
-    0x0160,
-    0x2039,
-    0x0152,
-    0xFFFD,
-    0x017D,
-    0xFFFD,
-    0xFFFD,
-    0x2018,
-    0x2019,
-    0x201C,
-    0x201D,
-    0x2022,
-    0x2013,
-    0x2014,
-    0x02DC,
-    0x2122,
-    0x0161,
-    0x203A,
-    0x0153,
-    0xFFFD,
-    0x017E,
-    0x0178,
-};
+// ISO-8859-1 routinely carry its quotes and euro sign in 0x80..0x9F. A byte
+// the code page leaves undefined is no character at all in a name.
 
 void appendCp1252(std::string& out, unsigned char b)
 {
-    if (b >= 0x80 && b < 0xA0)
-        appendUtf8(out, kCp1252High[b - 0x80]);
-    else
-        appendUtf8(out, b);
+    appendUtf8(out, windows1252::isUndefined(b) ? char16_t(0xFFFD) : windows1252::toUtf16(b));
 }
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when there is none.

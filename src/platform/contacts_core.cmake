@@ -3,6 +3,6 @@
 if(NOT TARGET contacts_core)
   set(DIALER_CONTACTS_CORE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/VCardReader.cpp)
   add_library(contacts_core STATIC ${DIALER_CONTACTS_CORE_SOURCES})
-  target_include_directories(contacts_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+  target_include_directories(contacts_core PUBLIC ${CMAKE_CURRENT_LIST_DIR} PRIVATE ${PROJECT_SOURCE_DIR}/src/common)
   target_compile_features(contacts_core PUBLIC cxx_std_20)
 endif()
