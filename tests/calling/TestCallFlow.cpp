@@ -94,22 +94,9 @@ QString className(const QWidget* w)
     return w ? QString::fromLatin1(w->metaObject()->className()) : QString();
 }
 
-// modal::onNext with a timer that dies with `scope`, so that a window that
-// never comes cannot leave a poller behind for the next test.
 void onNextIn(QObject* scope, std::function<void(QWidget*)> action)
 {
-    QPointer<QWidget> current = QApplication::activeModalWidget();
-    auto* timer = new QTimer(scope);
-    timer->setInterval(2);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, current, action] {
-        QWidget* top = QApplication::activeModalWidget();
-        if (!top || top == current || !top->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(top);
-    });
-    timer->start();
+    modal::onNext(std::move(action), scope);
 }
 
 // Ends every open window, the newest first, until none is left.

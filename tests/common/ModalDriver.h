@@ -15,10 +15,12 @@
 // and runs `action` on it from inside that window's own loop.
 namespace modal {
 
-inline void onNext(std::function<void(QWidget*)> action)
+// With a `scope`, the polling timer dies with it, so that a window that never
+// comes cannot leave a poller behind for the next test.
+inline void onNext(std::function<void(QWidget*)> action, QObject* scope = nullptr)
 {
     QPointer<QWidget> current = QApplication::activeModalWidget();
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(scope);
     timer->setInterval(2);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, current, action] {
         QWidget* top = QApplication::activeModalWidget();
