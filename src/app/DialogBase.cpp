@@ -159,9 +159,15 @@ QRect DialogUnits::toPixels(const QRect& dlu) const
 
 DialogUnits dialogUnitsFor(const QFont& font)
 {
+    // Every screen of a kind uses the same font: measured once per font,
+    // not once per screen opened.
+    static std::map<QString, DialogUnits> measured;
+    const QString key = font.key();
+    if (const auto it = measured.find(key); it != measured.end())
+        return it->second;
     const QFontMetrics fm(font);
     const int cx = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    return { (cx / 26 + 1) / 2, fm.height() };
+    return measured[key] = DialogUnits { (cx / 26 + 1) / 2, fm.height() };
 }
 
 QFont fontFromLogFont(const LogFont& lf)
