@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the dialer needs to build, run and test on Debian 12.
 # Run as root (or with sudo). Installs only what is missing.
+#
+# Everything is named here and installed without Recommends, so the list
+# must be complete on its own: a package that only arrives as somebody's
+# Recommends on a machine that has been used before is missing on a fresh one.
 set -euo pipefail
 
 packages=(
@@ -9,7 +13,9 @@ packages=(
   dbus-daemon python3-dbusmock
   fonts-liberation2 fonts-dejavu-core
   xdg-utils
-  clang
+  # The fuzz build links clang's libFuzzer and sanitizer runtimes, which
+  # clang only recommends.
+  clang libclang-rt-14-dev
   xvfb xauth
 )
 
@@ -17,11 +23,25 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+[ "${#missing[@]}" -gt 0 ] || exit 0
 
-if [ "${#missing[@]}" -gt 0 ]; then
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -qq
-  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "setup.sh: missing Debian packages (${missing[*]}); run this script as root (su -c 'bash scripts/setup.sh'), or install sudo." >&2
+    exit 1
+  fi
+  sudo_cmd=(sudo)
 fi
+# apt and dpkg print a screenful per package; keep it for a failure only.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+echo "setup.sh: installing ${#missing[@]} Debian packages and what they depend on: ${missing[*]}"
+if ! { "${sudo_cmd[@]}" apt-get update -qq &&
+  "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "setup.sh: installing the packages failed (apt's last lines above)" >&2
+  exit 1
+fi
+grep -E '^[0-9]+ upgraded, [0-9]+ newly installed' "$log" || true
