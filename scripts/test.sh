@@ -6,7 +6,7 @@
 # end if either failed, and the closing summary names the step and repeats its
 # error lines, so a failure is never buried in the output above it.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
