@@ -1,6 +1,3 @@
-dialer_add_test(test_cardbook
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestCardBook.cpp
-  LIBS cardbook Qt6::Core)
 dialer_add_test(test_cardfile
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestCardFile.cpp
   LIBS cardbook Qt6::Core)
