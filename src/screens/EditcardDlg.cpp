@@ -152,6 +152,17 @@ CardRecord CEditcard::cardFromFields() const
     return card;
 }
 
+// The card being edited may have been deleted since it was selected, by a
+// screen stacked over this one or by another copy of the program. Saving
+// would then write nothing, so the user is told instead of thanked.
+bool CEditcard::refusedAsGone()
+{
+    if (m_book.find(u16(selectedName())))
+        return false;
+    AppMessageBox(QStringLiteral("This card no longer exists: it was deleted meanwhile. Nothing was saved."));
+    return true;
+}
+
 void CEditcard::OnSave()
 {
     if (const QString refusal = validationFailure(); !refusal.isEmpty()) {
@@ -160,6 +171,8 @@ void CEditcard::OnSave()
     }
     // Screens stacked over this one may have changed the file meanwhile.
     reload(m_book);
+    if (refusedAsGone())
+        return;
     // The book still holds the edited card under its old name, so only a
     // second card of the typed name makes a duplicate.
     if (m_book.countNamed(u16(m_cardName->text())) == 2) {
@@ -175,6 +188,8 @@ void CEditcard::OnSave()
     const CardRecord edited = cardFromFields();
     // Another copy of the program may have written while the question was up.
     reload(m_book);
+    if (refusedAsGone())
+        return;
     for (int i = 0; i < m_book.count(); ++i) {
         if (m_book.slot(i).cardName != oldName)
             continue;

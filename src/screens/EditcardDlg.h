@@ -29,6 +29,7 @@ private:
     // The first refusal among the fields, or an empty text when all pass.
     QString validationFailure() const;
     CardRecord cardFromFields() const;
+    bool refusedAsGone();
     QString selectedName() const;
     void showCard(const CardRecord& card);
 

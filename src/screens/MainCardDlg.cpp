@@ -98,6 +98,17 @@ CardRecord CMainCardDlg::cardFromFields() const
         u16(m_prefix->text()), u16(m_pauseBeforePin->text()) };
 }
 
+// A name the book already holds is refused, and a fresh add screen opened.
+bool CMainCardDlg::refusedAsDuplicate(const CardRecord& card)
+{
+    if (!m_book.find(card.cardName))
+        return false;
+    AppMessageBox(QStringLiteral("Card name exist.Please add card with different name"));
+    CMainCardDlg again(this);
+    again.DoModal();
+    return true;
+}
+
 void CMainCardDlg::OnAdd()
 {
     if (const QString refusal = validationFailure(); !refusal.isEmpty()) {
@@ -107,12 +118,8 @@ void CMainCardDlg::OnAdd()
     // Screens stacked over this one may have changed the file since it opened.
     reload(m_book);
     const CardRecord card = cardFromFields();
-    if (m_book.find(card.cardName)) {
-        AppMessageBox(QStringLiteral("Card name exist.Please add card with different name"));
-        CMainCardDlg again(this);
-        again.DoModal();
+    if (refusedAsDuplicate(card))
         return;
-    }
     if (m_book.count() == CardBook::kSlots) {
         AppMessageBox(bookFullText());
         return;
@@ -121,8 +128,11 @@ void CMainCardDlg::OnAdd()
         ShowHomeScreen();
         return;
     }
-    // Another copy of the program may have written while the question was up.
+    // Another copy of the program may have written while the question was up,
+    // even a card of this very name.
     reload(m_book);
+    if (refusedAsDuplicate(card))
+        return;
     if (!m_book.append(card)) {
         AppMessageBox(bookFullText());
         return;
