@@ -1,7 +1,8 @@
 #pragma once
 
-// Helpers for driving the card screens: a script of expected modal windows,
-// the card file's expected bytes, and real user input on controls.
+// Driving screens as a user would: real keys and clicks on their controls,
+// and a script of the modal windows expected over them, each handled from
+// inside its own nested loop.
 
 #include "CardBytes.h"
 #include "DialogBase.h"
@@ -21,8 +22,6 @@
 
 namespace screentest {
 
-// ---- Controls -------------------------------------------------------------
-
 template <class W = QWidget> W* ctl(QWidget* screen, int id)
 {
     return screen->findChild<W*>(QStringLiteral("ctl%1").arg(id));
@@ -33,7 +32,7 @@ inline void click(QWidget* screen, int id)
     ctl<QPushButton>(screen, id)->click();
 }
 
-// Types as the user would: the focus in the field, then the keys.
+// The focus in the field, then the keys.
 inline void type(QWidget* screen, int id, const QString& text)
 {
     QWidget* w = ctl(screen, id);
@@ -45,7 +44,8 @@ inline void type(QWidget* screen, int id, const QString& text)
 
 inline void clear(QWidget* screen, int id)
 {
-    auto* edit = ctl<QLineEdit>(screen, id);
+    QWidget* w = ctl(screen, id);
+    auto* edit = qobject_cast<QComboBox*>(w) ? qobject_cast<QComboBox*>(w)->lineEdit() : qobject_cast<QLineEdit*>(w);
     edit->setFocus(Qt::OtherFocusReason);
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Backspace);
@@ -54,34 +54,31 @@ inline void clear(QWidget* screen, int id)
 inline QString text(QWidget* screen, int id)
 {
     QWidget* w = ctl(screen, id);
-    if (auto* e = qobject_cast<QLineEdit*>(w))
-        return e->text();
     if (auto* c = qobject_cast<QComboBox*>(w))
         return c->currentText();
-    return {};
+    auto* e = qobject_cast<QLineEdit*>(w);
+    return e ? e->text() : QString();
 }
 
 inline bool shown(QWidget* screen, int id)
 {
     return !ctl(screen, id)->isHidden();
 }
+
 inline bool readOnly(QWidget* screen, int id)
 {
     return ctl<QLineEdit>(screen, id)->isReadOnly();
 }
 
-// Chooses an entry of a list with the arrow keys, as a user would; every
-// step is a selection change. Returns false when the entry is not there.
+// Moves a list to the entry with the arrow keys, a selection change a step.
 inline bool choose(QWidget* screen, int id, const QString& entry)
 {
     auto* combo = ctl<QComboBox>(screen, id);
     const int target = combo->findText(entry, Qt::MatchExactly);
-    if (target < 0)
-        return false;
     combo->setFocus(Qt::OtherFocusReason);
-    for (int guard = 0; combo->currentIndex() != target && guard < 32; ++guard)
+    for (int guard = 0; target >= 0 && combo->currentIndex() != target && guard < 32; ++guard)
         QTest::keyClick(combo, combo->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
-    return combo->currentIndex() == target;
+    return target >= 0 && combo->currentIndex() == target;
 }
 
 inline QStringList entries(QWidget* screen, int id)
@@ -93,13 +90,11 @@ inline QStringList entries(QWidget* screen, int id)
     return out;
 }
 
-// ---- The script of modal windows ---------------------------------------------
-
 // Each modal window that comes on top is matched against the next expected
-// step, in order, and handled from inside its own nested loop. A window that
-// was not expected is logged as an error and closed, so a wrong path ends
-// the test instead of hanging it. Every window seen is logged: a message box
-// as "box:<text>", a screen as "screen:<class>".
+// step and handled from a fresh event inside its own loop. A window not
+// expected is logged as an error and closed, so a wrong path ends the test
+// instead of hanging it. The log holds "box:<text>" or "screen:<class>" for
+// every window, and the notes a test adds between them.
 class Script {
 public:
     struct Box {
@@ -116,8 +111,7 @@ public:
         m_timer.start();
     }
 
-    // The next window is a message box; answer it with `button`.
-    // `meanwhile` runs while the box is up, before the answer.
+    // The next window is a message box, answered with `button` after `meanwhile`.
     Script& box(QMessageBox::StandardButton button, Box* seen = nullptr, std::function<void()> meanwhile = {})
     {
         m_steps.push_back({ true, {}, [button, seen, meanwhile](QWidget* w) {
@@ -135,14 +129,13 @@ public:
     }
 
     // The next window is a screen of class `className`; `action` must end it
-    // (or leave it to be ended by an action beneath).
+    // or leave it to an action beneath.
     Script& screen(const char* className, std::function<void(QWidget*)> action)
     {
         m_steps.push_back({ false, QString::fromLatin1(className), std::move(action) });
         return *this;
     }
 
-    // A screen that is only looked at, then closed through the dialog ending.
     Script& closeScreen(const char* className, std::function<void(QWidget*)> look = {})
     {
         return screen(className, [look](QWidget* w) {
@@ -152,9 +145,8 @@ public:
         });
     }
 
-    // Stops watching, so that another script can take over.
     void stop() { m_timer.stop(); }
-
+    void note(const QString& line) { m_log << line; }
     const QStringList& log() const { return m_log; }
     const QStringList& errors() const { return m_errors; }
     bool finished() const { return m_steps.empty(); }
@@ -175,11 +167,8 @@ private:
     void poll()
     {
         QWidget* top = QApplication::activeModalWidget();
-        if (!top || !top->isVisible())
+        if (!top || !top->isVisible() || std::find(m_seen.begin(), m_seen.end(), top) != m_seen.end())
             return;
-        for (const QPointer<QWidget>& seen : m_seen)
-            if (seen == top)
-                return;
         m_seen.push_back(top);
         auto* asBox = qobject_cast<QMessageBox*>(top);
         const QString cls = QString::fromLatin1(top->metaObject()->className());
@@ -190,15 +179,15 @@ private:
                 if (auto* b = qobject_cast<QMessageBox*>(top))
                     b->button(b->standardButtons() & QMessageBox::Cancel ? QMessageBox::Cancel : QMessageBox::Ok)
                         ->click();
-                else if (auto* d = qobject_cast<QDialog*>(top))
-                    d->reject();
+                else
+                    static_cast<QDialog*>(top)->reject();
             });
             return;
         }
         Step step = std::move(m_steps.front());
         m_steps.pop_front();
-        // Run from a fresh event, not inside this timer's own slot: the
-        // action opens nested loops in which this timer must keep firing.
+        // Not inside this timer's slot: the action opens nested loops in
+        // which the timer must keep firing.
         QTimer::singleShot(0, top, [top, action = std::move(step.action)] { action(top); });
     }
 
@@ -208,5 +197,81 @@ private:
     QStringList m_log;
     QStringList m_errors;
 };
+
+// Plays a user's steps on `screen`, separated by spaces ("~" is a space
+// inside a text):
+//   1016=Work       empties control 1016 and types "Work" into it
+//   1018>Pin~Base   chooses the entry of list 1018 with the arrow keys
+//   #1022           clicks control 1022; the window steps right after it are
+//                   the windows expected over the screen during that click:
+//     ok, cancel    a message box, answered
+//     home, add     a home or add-card screen, closed at once
+//                   (with "*", `meanwhile` runs first: another writer)
+//   ?1019           notes "1019:<text>", with " hidden" and " ro" as they apply
+//   @1018           notes "1018@<entries>"
+//   ?focus          notes "focus:<id>" of the control with the focus
+inline void play(Script& s, QWidget* screen, const QString& steps, const std::function<void()>& meanwhile = {})
+{
+    const QStringList tokens = steps.split(u' ', Qt::SkipEmptyParts);
+    static const QMap<QString, const char*> screens { { "home", "CDialerDlg" }, { "add", "CMainCardDlg" } };
+    for (int i = 0; i < tokens.size(); ++i) {
+        const QString t = QString(tokens[i]).replace(u'~', u' ');
+        const int id = t.mid(1).toInt();
+        if (t[0] == u'#') {
+            for (; i + 1 < tokens.size(); ++i) {
+                QString w = tokens[i + 1];
+                const std::function<void()> first = w.endsWith(u'*') ? meanwhile : nullptr;
+                w.remove(u'*');
+                if (screens.contains(w))
+                    s.closeScreen(screens[w], [first](QWidget*) { first ? first() : void(); });
+                else if (w == "ok" || w == "cancel")
+                    s.box(w == "ok" ? QMessageBox::Ok : QMessageBox::Cancel, nullptr, first);
+                else
+                    break;
+            }
+            click(screen, id);
+        } else if (t == "?focus") {
+            s.note("focus:" + QApplication::focusWidget()->objectName().mid(3));
+        } else if (t[0] == u'?') {
+            auto* edit = ctl<QLineEdit>(screen, id);
+            s.note(QStringLiteral("%1:%2%3%4")
+                       .arg(id)
+                       .arg(text(screen, id), shown(screen, id) ? "" : " hidden",
+                           edit && edit->isReadOnly() ? " ro" : ""));
+        } else if (t[0] == u'@') {
+            s.note(QStringLiteral("%1@").arg(id) + entries(screen, id).join(u','));
+        } else if (const int eq = t.indexOf(u'='); eq > 0) {
+            clear(screen, t.left(eq).toInt());
+            type(screen, t.left(eq).toInt(), t.mid(eq + 1));
+        } else {
+            choose(screen, t.section(u'>', 0, 0).toInt(), t.section(u'>', 1));
+        }
+    }
+}
+
+// Runs a new screen S modally, plays `steps` on it and ends it if it is
+// still open. Returns the log without the screen itself, with "closed:<result>"
+// when the screen closed itself, and the script's errors.
+template <class S> QStringList run(const QString& steps, const std::function<void()>& meanwhile = {})
+{
+    Script s;
+    bool ending = false;
+    s.screen(S::staticMetaObject.className(), [&](QWidget* w) {
+        QObject::connect(static_cast<QDialog*>(w), &QDialog::finished, w, [&](int result) {
+            if (!ending)
+                s.note(QStringLiteral("closed:%1").arg(result));
+        });
+        play(s, w, steps, meanwhile);
+        ending = true;
+        if (w->isVisible())
+            static_cast<QDialog*>(w)->reject();
+    });
+    S screen;
+    screen.DoModal();
+    QStringList log = s.log().mid(1);
+    if (!s.errors().isEmpty() || !s.finished())
+        log << s.report();
+    return log;
+}
 
 } // namespace screentest
