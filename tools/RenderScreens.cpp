@@ -10,9 +10,9 @@
 #include "DialerDlg.h"
 #include "EditcardDlg.h"
 #include "MainCardDlg.h"
-#include "ModalDriver.h"
 #include "PhonecallDlg.h"
 #include "ResourceIds.h"
+#include "ScreenScript.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -53,17 +53,21 @@ void type(QWidget* screen, int id, const QString& text)
     QTest::keyClicks(edit, text);
 }
 
+// Each window on top is taken in turn from the script, from inside its own loop.
+screentest::Script* g_script = nullptr;
+
 template <class Screen> void render(const QString& name, std::function<void(QWidget*)> prepare = {})
 {
-    Screen screen;
-    modal::onNext([&](QWidget* w) {
+    screentest::Script script;
+    g_script = &script;
+    script.closeScreen(Screen::staticMetaObject.className(), [&](QWidget* w) {
         if (prepare)
             prepare(w);
         QTest::qWait(30);
         if (!name.isEmpty())
             save(w, name);
-        modal::close(w);
     });
+    Screen screen;
     screen.DoModal();
 }
 
@@ -93,10 +97,9 @@ int main(int argc, char* argv[])
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
 
     render<CDialerDlg>(QStringLiteral("home-no-card"), [](QWidget* home) {
-        modal::onNext([](QWidget* box) {
+        g_script->box(QMessageBox::Ok, nullptr, [] {
             QTest::qWait(30);
-            save(box, QStringLiteral("message-box"));
-            static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+            save(QApplication::activeModalWidget(), QStringLiteral("message-box"));
         });
         home->findChild<QPushButton*>(QStringLiteral("ctl1006"))->click();
     });
@@ -124,10 +127,9 @@ int main(int argc, char* argv[])
     render<Cphonecall>(QString(), [](QWidget* w) {
         choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
         type(w, res::IDC_CALL_NUMBER, QStringLiteral("+44(20)7946-0000"));
-        modal::onNext([](QWidget* confirm) {
+        g_script->closeScreen("CConfirmcall", [](QWidget* confirm) {
             QTest::qWait(30);
             save(confirm, QStringLiteral("confirm-call"));
-            modal::close(confirm);
         });
         w->findChild<QPushButton*>(QStringLiteral("ctl1028"))->click();
     });
@@ -140,13 +142,13 @@ int main(int argc, char* argv[])
     const auto store = ContactStore::open();
     CHOOSECONTACT cc {};
     cc.cbSize = sizeof cc;
-    modal::onNext([](QWidget* chooser) {
+    screentest::Script script;
+    script.closeScreen("ContactChooser", [](QWidget* chooser) {
         QTest::qWait(30);
         save(chooser, QStringLiteral("contact-chooser"));
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("an"));
         QTest::qWait(30);
         save(chooser, QStringLiteral("contact-chooser-search"));
-        modal::close(chooser);
     });
     ChooseContact(&cc, *store);
     return 0;
