@@ -150,6 +150,9 @@ void TestCardScreens::add_data()
     row("duplicate", { kHome, card(u"Mine") }, simple + " #1022 ok add", { kAddDuplicate, "screen:CMainCardDlg" });
     row("case differs", { card(u"mine") }, simple + " #1022 ok home", { kAddAsk, kHomeScreen },
         Cards { card(u"mine"), mine });
+    Cards tenth(ten.begin(), ten.end() - 1);
+    tenth.push_back(mine);
+    row("tenth", Cards(ten.begin(), ten.end() - 1), simple + " #1022 ok home", { kAddAsk, kHomeScreen }, tenth);
     row("eleventh", ten, simple + " #1022 ok", { box("The card book is full: delete a card before adding another.") });
     row("Cancel", {}, "1016=Mine #1023 home", { kHomeScreen });
     row("stale book", {}, simple + " #1022 ok home* 1016=C #1022 ok home",
