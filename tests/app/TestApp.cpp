@@ -1,274 +1,182 @@
-#include "CardFile.h"
 #include "DialerDlg.h"
-#include "MessageBoxes.h"
-#include "ModalDriver.h"
 #include "ResourceIds.h"
+#include "ScreenScript.h"
+#include "ScrollRules.h"
 
-#include <QLabel>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include <sys/resource.h>
 
+#include <cstdlib>
+
+// The home screen, and the rules every screen shares: typing, scrolling,
+// the limit on stacked screens.
+
+using namespace screentest;
+
 namespace {
 
-CardRecord card(const char16_t* name)
-{
-    return { name, u"5550100", u"", u"2", u"", u"" };
-}
+const rlimit kSmallStack { 4u << 20, 4u << 20 };
 
-QPushButton* button(QWidget* screen, int id)
+// A real screen whose scroll extent the test sets.
+template <class S> struct Scrolling : S {
+    using CDialogBase::SetScrollInfo;
+};
+
+// This program again, as a child: the real start-up, home screens stacked till one is refused, then from the
+// deepest Exit answered Cancel, then OK. Ends with status 0 only when all went so.
+[[noreturn]] void runChild()
 {
-    return screen->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(id));
+    stackdepth::recordStackBase();
+    static int argc = 1;
+    static char name[] = "child", *argv[] = { name, nullptr };
+    QApplication app(argc, argv);
+    static bool answeredOk = false; // the only way out with status 0
+    std::atexit([] { answeredOk ? void() : std::_Exit(6); });
+    Script s;
+    int depth = 0;
+    std::function<void(QWidget*)> stack = [&](QWidget* w) {
+        ++depth;
+        s.screen("CDialerDlg", stack);
+        ShowHomeScreen();
+        // Refused: a message came up instead of the next screen.
+        if (depth > 50 && s.errors().join(',').contains("Too many screens are open")) {
+            s.stop();
+            Script leave;
+            Script::Box asked;
+            leave.box(QMessageBox::Cancel, &asked).box(QMessageBox::Ok);
+            click(w, res::IDC_EXIT); // the screen stays
+            answeredOk = asked.text == "Are you sure you want to exit Application, Press OK to Quit";
+            click(w, res::IDC_EXIT);
+        }
+        std::_Exit(4); // Exit must not come back
+    };
+    s.screen("CDialerDlg", stack);
+    theApp.InitInstance();
+    std::_Exit(3); // nor the first home screen
 }
 
 } // namespace
 
-class TestHomeScreen : public QObject {
+class TestApp : public QObject {
     Q_OBJECT
-private slots:
-    void init();
-    void noCardRefusesScreens_data();
-    void noCardRefusesScreens();
-    void cardOpensScreens_data();
-    void cardOpensScreens();
-    void addOpensWithoutCards();
-    void firstCardWithEmptyNameIsNoCard();
-    void stackedHomeScreensLoadAfresh();
-    void exitCancelKeepsScreen();
-    void exitOkEndsProcessFromStack();
-    void deepStackIsRefusedNotCrashed();
-    void openingState();
+    DataHome m_data;
 
-private:
-    void writeBook(const std::vector<CardRecord>& cards);
-    std::unique_ptr<QTemporaryDir> m_dir;
+public:
+    static void initMain() { qEnvironmentVariableIsSet("DIALER_TEST_CHILD") ? runChild() : void(); }
+
+private slots:
+    void homeButtons_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // null: no file
+        QTest::addColumn<bool>("late"); // the file is written once the screen is open
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("next");
+        const QByteArray one = fileBytes({ card(u"Home") }), none;
+        const QString refused = QStringLiteral("box:Card is not Available");
+        QTest::newRow("Add, no card") << none << false << int(res::IDC_ADD) << "screen:CMainCardDlg";
+        QTest::newRow("Make Call") << one << false << int(res::IDC_MAKECALL) << "screen:Cphonecall";
+        QTest::newRow("Edit") << one << false << int(res::IDC_EDIT) << "screen:CEditcard";
+        QTest::newRow("Delete") << one << false << int(res::IDC_DELETE) << "screen:CDeletecard";
+        QTest::newRow("Make Call, no card") << none << false << int(res::IDC_MAKECALL) << refused;
+        QTest::newRow("Edit, no card") << none << false << int(res::IDC_EDIT) << refused;
+        QTest::newRow("Delete, no card") << none << false << int(res::IDC_DELETE) << refused;
+        QTest::newRow("unnamed first card") << fileBytes({ card(u"") }) << false << int(res::IDC_MAKECALL) << refused;
+        QTest::newRow("card added since opening") << one << true << int(res::IDC_MAKECALL) << refused;
+    }
+    void homeButtons()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, late);
+        QFETCH(int, button);
+        QFETCH(QString, next);
+        late || file.isNull() ? void(QFile::remove(cardPath())) : writeCardFile(file);
+        Script s;
+        s.screen("CDialerDlg", [&](QWidget* w) {
+            if (late)
+                writeCardFile(file);
+            click(w, button);
+            static_cast<QDialog*>(w)->reject();
+        });
+        next.startsWith(QLatin1String("box:")) ? void(s.box(QMessageBox::Ok))
+                                               : void(s.closeScreen(qPrintable(next.mid(7))));
+        CDialerDlg home;
+        QVERIFY2(s.run(home), qPrintable(s.report()));
+        QCOMPARE(s.log(), (QStringList { "screen:CDialerDlg", next }));
+    }
+
+    // Under a hard limit of 4 MiB the program cannot raise its stack.
+    void deepStackRefusedAndExitFromIt()
+    {
+        QProcess p;
+        p.setEnvironment(QProcess::systemEnvironment() << "DIALER_TEST_CHILD=1");
+        p.setChildProcessModifier([] { setrlimit(RLIMIT_STACK, &kSmallStack); });
+        p.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, 0);
+    }
+
+    // A digits-only field: no other key goes in. Text the program sets may be
+    // longer than the limit: it stays whole, and can shorten but not grow.
+    void typingRules()
+    {
+        CDialogBase screen(res::IDD_MAINCARD);
+        screen.LimitText(res::IDC_ADD_ACCESS, 8);
+        screen.SetDlgItemText(res::IDC_ADD_ACCESS, QStringLiteral("1234567890"));
+        ctl<QLineEdit>(&screen, res::IDC_ADD_ACCESS)->end(false);
+        type(&screen, res::IDC_ADD_ACCESS, QStringLiteral("\b0"));
+        const QString shortened = text(&screen, res::IDC_ADD_ACCESS);
+        type(&screen, res::IDC_ADD_ACCESS, QStringLiteral("\b\ba -89"));
+        QCOMPARE(shortened + " " + text(&screen, res::IDC_ADD_ACCESS), QStringLiteral("123456789 12345678"));
+    }
+
+    void scrollStep_data()
+    {
+        QTest::addColumn<QList<int>>("request"); // code, position, extent, thumb
+        QTest::addColumn<int>("moved"); // the position after
+        using L = QList<int>;
+        QTest::newRow("line down: a tenth of the extent") << L { SB_LINEDOWN, 0, 78, 0 } << 7;
+        QTest::newRow("page down: the same") << L { SB_PAGEDOWN, 14, 78, 0 } << 21;
+        QTest::newRow("last step: what is left") << L { SB_LINEDOWN, 77, 78, 0 } << 78;
+        QTest::newRow("down at the extent stops") << L { SB_LINEDOWN, 78, 78, 0 } << 78;
+        QTest::newRow("line up") << L { SB_LINEUP, 20, 78, 0 } << 13;
+        QTest::newRow("page up: to 0, not past") << L { SB_PAGEUP, 3, 78, 0 } << 0;
+        QTest::newRow("thumb track") << L { SB_THUMBTRACK, 10, 78, 40 } << 40;
+        QTest::newRow("thumb position") << L { SB_THUMBPOSITION, 40, 78, 5 } << 5;
+        QTest::newRow("thumb past the end, from the end: clamped") << L { SB_THUMBTRACK, 78, 78, 90 } << 78;
+        QTest::newRow("thumb back, from the end") << L { SB_THUMBTRACK, 78, 78, 60 } << 60;
+        QTest::newRow("top and bottom do nothing") << L { SB_TOP, 30, 78, 0 } << 30;
+        QTest::newRow("negative extent: thumb bound unsigned") << L { SB_THUMBTRACK, 0, -5, 3 } << 3;
+    }
+    void scrollStep()
+    {
+        QFETCH(QList<int>, request);
+        QFETCH(int, moved);
+        const ScrollStep s = vscrollStep(request[0], request[1], request[2], std::uint32_t(request[3]));
+        QCOMPARE(s.kind == ScrollStep::ClampToExtent ? request[2] : request[1] + s.delta, moved);
+    }
+
+    void scrollingMovesControlsAndBar()
+    {
+        setDeviceClassForTesting(DeviceClass::Professional);
+        Scrolling<CDialerDlg> home;
+        setDeviceClassForTesting(DeviceClass::Other);
+        Scrolling<CDialerDlg> desktop; // a desktop gets no bar
+        home.SetScrollInfo(78);
+        desktop.SetScrollInfo(78);
+        QWidget* add = home.GetDlgItem(res::IDC_ADD);
+        const int y0 = add->y();
+        home.OnVScroll(SB_THUMBTRACK, 40);
+        // The bar's own actions and the wheel come through the same rules.
+        home.scrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QWheelEvent down({ 5, 5 }, { 5, 5 }, {}, { 0, -120 }, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&home, &down);
+        QCOMPARE((QList { home.scrollPos(), home.scrollBar()->value(), y0 - add->y() }), (QList { 54, 54, 54 }));
+        QVERIFY(!desktop.scrollBar());
+    }
 };
 
-void TestHomeScreen::init()
-{
-    setDeviceClassForTesting(DeviceClass::Other);
-    m_dir = std::make_unique<QTemporaryDir>();
-    qputenv("XDG_DATA_HOME", m_dir->path().toUtf8());
-}
-
-void TestHomeScreen::writeBook(const std::vector<CardRecord>& cards)
-{
-    CardBook book;
-    for (const CardRecord& c : cards)
-        book.append(c);
-    QVERIFY(CardFile::save(book, SaveMode::Replace));
-}
-
-void TestHomeScreen::noCardRefusesScreens_data()
-{
-    QTest::addColumn<int>("id");
-    QTest::newRow("Make Call") << int(res::IDC_MAKECALL);
-    QTest::newRow("Edit Telvane") << int(res::IDC_EDIT);
-    QTest::newRow("Delete Telvane") << int(res::IDC_DELETE);
-}
-
-void TestHomeScreen::noCardRefusesScreens()
-{
-    QFETCH(int, id);
-    CDialerDlg home;
-    QString text, caption;
-    QMessageBox::Icon icon {};
-    bool opened = false;
-    modal::onNext([&](QWidget* w) {
-        modal::onNext([&](QWidget* next) {
-            // Either the refusal, or (wrongly) a screen.
-            if (auto* box = qobject_cast<QMessageBox*>(next)) {
-                text = box->text();
-                caption = box->windowTitle();
-                icon = box->icon();
-                box->button(QMessageBox::Ok)->click();
-            } else {
-                opened = true;
-                modal::close(next);
-            }
-            QTimer::singleShot(0, w, [w] {
-                QCOMPARE(QApplication::activeModalWidget(), w);
-                modal::close(w);
-            });
-        });
-        button(w, id)->click();
-    });
-    home.DoModal();
-    QVERIFY(!opened);
-    QCOMPARE(text, QStringLiteral("Card is not Available"));
-    QCOMPARE(caption, applicationTitle());
-    QCOMPARE(caption, QStringLiteral("test_homescreen"));
-    QCOMPARE(icon, QMessageBox::Warning);
-}
-
-void TestHomeScreen::cardOpensScreens_data()
-{
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("screenClass");
-    QTest::newRow("Make Call") << int(res::IDC_MAKECALL) << "Cphonecall";
-    QTest::newRow("Edit Telvane") << int(res::IDC_EDIT) << "CEditcard";
-    QTest::newRow("Delete Telvane") << int(res::IDC_DELETE) << "CDeletecard";
-}
-
-void TestHomeScreen::cardOpensScreens()
-{
-    QFETCH(int, id);
-    QFETCH(QString, screenClass);
-    writeBook({ card(u"Home") });
-    CDialerDlg home;
-    QString opened;
-    modal::onNext([&](QWidget* w) {
-        modal::onNext([&, w](QWidget* next) {
-            opened = QString::fromLatin1(next->metaObject()->className());
-            if (auto* box = qobject_cast<QMessageBox*>(next))
-                box->button(QMessageBox::Ok)->click();
-            else
-                modal::close(next);
-            QTimer::singleShot(0, w, [w] { modal::close(w); });
-        });
-        button(w, id)->click();
-    });
-    home.DoModal();
-    QCOMPARE(opened, screenClass);
-}
-
-void TestHomeScreen::addOpensWithoutCards()
-{
-    CDialerDlg home;
-    QString opened;
-    modal::onNext([&](QWidget* w) {
-        modal::onNext([&, w](QWidget* next) {
-            opened = QString::fromLatin1(next->metaObject()->className());
-            modal::close(next);
-            QTimer::singleShot(0, w, [w] { modal::close(w); });
-        });
-        button(w, res::IDC_ADD)->click();
-    });
-    home.DoModal();
-    QCOMPARE(opened, QStringLiteral("CMainCardDlg"));
-}
-
-void TestHomeScreen::firstCardWithEmptyNameIsNoCard()
-{
-    // Count 1, one card whose six strings are all empty.
-    QFile f(QString::fromStdString(CardFile::defaultPath().string()));
-    QDir().mkpath(QFileInfo(f).absolutePath());
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QByteArray bytes("\x01\x00\x00\x00", 4);
-    for (int i = 0; i < 6; ++i)
-        bytes += QByteArray("\xFF\xFE\xFF\x00", 4);
-    f.write(bytes);
-    f.close();
-    CDialerDlg home;
-    QString text;
-    modal::onNext([&](QWidget* w) {
-        modal::answerNextBox(QMessageBox::Ok, &text);
-        button(w, res::IDC_MAKECALL)->click();
-        modal::close(w);
-    });
-    home.DoModal();
-    QCOMPARE(home.book().count(), 0);
-    QCOMPARE(text, QStringLiteral("Card is not Available"));
-}
-
-void TestHomeScreen::stackedHomeScreensLoadAfresh()
-{
-    CDialerDlg first;
-    int secondCount = -1;
-    QString laterText;
-    modal::onNext([&](QWidget* w) {
-        writeBook({ card(u"Home"), card(u"Work") });
-        modal::onNext([&](QWidget* second) {
-            secondCount = static_cast<CDialerDlg*>(second)->book().count();
-            modal::close(second);
-        });
-        ShowHomeScreen();
-        // Back on the first screen: it keeps the book it opened with.
-        QCOMPARE(QApplication::activeModalWidget(), w);
-        modal::answerNextBox(QMessageBox::Ok, &laterText);
-        button(w, res::IDC_MAKECALL)->click();
-        modal::close(w);
-    });
-    first.DoModal();
-    QCOMPARE(secondCount, 2);
-    QCOMPARE(first.book().count(), 0);
-    QCOMPARE(laterText, QStringLiteral("Card is not Available"));
-}
-
-void TestHomeScreen::exitCancelKeepsScreen()
-{
-    CDialerDlg home;
-    QString text, caption;
-    QMessageBox::Icon icon {};
-    bool stillOpen = false;
-    modal::onNext([&](QWidget* w) {
-        modal::answerNextBox(QMessageBox::Cancel, &text, &caption, &icon);
-        button(w, res::IDC_EXIT)->click();
-        stillOpen = w->isVisible() && QApplication::activeModalWidget() == w;
-        modal::close(w);
-    });
-    home.DoModal();
-    QVERIFY(stillOpen);
-    QCOMPARE(text, QStringLiteral("Are you sure you want to exit Application, Press OK to Quit"));
-    QCOMPARE(caption, QStringLiteral("Telvane"));
-    QCOMPARE(icon, QMessageBox::NoIcon);
-}
-
-void TestHomeScreen::exitOkEndsProcessFromStack()
-{
-    QProcess child;
-    child.setProgram(QStringLiteral(HOME_EXIT_CHILD));
-    child.start();
-    QVERIFY(child.waitForFinished(30000));
-    const QByteArray out = child.readAllStandardOutput();
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(out.contains("depth 3"), out.constData());
-    QVERIFY2(!out.contains("returned"), out.constData());
-    QCOMPARE(child.exitCode(), 0);
-}
-
-void TestHomeScreen::deepStackIsRefusedNotCrashed()
-{
-    // With a hard stack limit of 4 MiB the program cannot raise its stack;
-    // stacking on and on must end in a message, not a crash.
-    QProcess child;
-    child.setProgram(QStringLiteral(STACK_GUARD_CHILD));
-    child.setChildProcessModifier([] {
-        rlimit rl { 4u * 1024 * 1024, 4u * 1024 * 1024 };
-        setrlimit(RLIMIT_STACK, &rl);
-    });
-    child.start();
-    QVERIFY(child.waitForFinished(120000));
-    const QByteArray out = child.readAllStandardOutput();
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
-    QVERIFY2(out.contains("refused at depth"), out.constData());
-    QVERIFY2(out.contains("Too many screens are open"), out.constData());
-    const int depth = out.mid(out.indexOf("depth ") + 6).split(':').first().toInt();
-    QVERIFY2(depth > 50, out.constData());
-}
-
-void TestHomeScreen::openingState()
-{
-    CDialerDlg home;
-    QWidget* focused = nullptr;
-    QFont labelFont;
-    modal::onNext([&](QWidget* w) {
-        focused = QApplication::focusWidget();
-        labelFont = w->findChild<QLabel*>(QStringLiteral("ctl1073"))->font();
-        modal::close(w);
-    });
-    home.DoModal();
-    QCOMPARE(focused, button(&home, res::IDC_ADD));
-    QCOMPARE(home.windowTitle(), QStringLiteral("Quorin Dialer"));
-    // The product label's own font: a 16-pixel cell, 8 pixels a character.
-    const QFontMetrics fm(labelFont);
-    QVERIFY2(qAbs(fm.height() - 16) <= 1, qPrintable(QString::number(fm.height())));
-    QVERIFY2(qAbs(fm.averageCharWidth() - 8) <= 1, qPrintable(QString::number(fm.averageCharWidth())));
-    QVERIFY(labelFont != home.font());
-}
-
-QTEST_MAIN(TestHomeScreen)
-#include "TestHomeScreen.moc"
+QTEST_MAIN(TestApp)
+#include "TestApp.moc"
