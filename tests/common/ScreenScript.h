@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +22,18 @@
 #include <vector>
 
 namespace screentest {
+
+// A test program's own data folder, where the card file and the contacts
+// are looked for, and screens at their desktop size. Kept as a member of
+// the test object, it lasts the whole program.
+struct DataHome {
+    QTemporaryDir dir;
+    DataHome()
+    {
+        setDeviceClassForTesting(DeviceClass::Other);
+        qputenv("XDG_DATA_HOME", dir.path().toUtf8());
+    }
+};
 
 template <class W = QWidget> W* ctl(QWidget* screen, int id)
 {
@@ -143,6 +156,14 @@ public:
                 look(w);
             static_cast<QDialog*>(w)->reject();
         });
+    }
+
+    // Runs `screen` modally; true when every expected window came, in order,
+    // and no other did.
+    bool run(CDialogBase& screen)
+    {
+        screen.DoModal();
+        return m_errors.isEmpty() && m_steps.empty();
     }
 
     void stop() { m_timer.stop(); }

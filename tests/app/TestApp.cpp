@@ -1,0 +1,182 @@
+#include "DialerDlg.h"
+#include "ResourceIds.h"
+#include "ScreenScript.h"
+#include "ScrollRules.h"
+
+#include <QProcess>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <sys/resource.h>
+
+#include <cstdlib>
+
+// The home screen, and the rules every screen shares: typing, scrolling,
+// the limit on stacked screens.
+
+using namespace screentest;
+
+namespace {
+
+const rlimit kSmallStack { 4u << 20, 4u << 20 };
+
+// A real screen whose scroll extent the test sets.
+template <class S> struct Scrolling : S {
+    using CDialogBase::SetScrollInfo;
+};
+
+// This program again, as a child: the real start-up, home screens stacked till one is refused, then from the
+// deepest Exit answered Cancel, then OK. Ends with status 0 only when all went so.
+[[noreturn]] void runChild()
+{
+    stackdepth::recordStackBase();
+    static int argc = 1;
+    static char name[] = "child", *argv[] = { name, nullptr };
+    QApplication app(argc, argv);
+    static bool answeredOk = false; // the only way out with status 0
+    std::atexit([] { answeredOk ? void() : std::_Exit(6); });
+    Script s;
+    int depth = 0;
+    std::function<void(QWidget*)> stack = [&](QWidget* w) {
+        ++depth;
+        s.screen("CDialerDlg", stack);
+        ShowHomeScreen();
+        // Refused: a message came up instead of the next screen.
+        if (depth > 50 && s.errors().join(',').contains("Too many screens are open")) {
+            s.stop();
+            Script leave;
+            Script::Box asked;
+            leave.box(QMessageBox::Cancel, &asked).box(QMessageBox::Ok);
+            click(w, res::IDC_EXIT); // the screen stays
+            answeredOk = asked.text == "Are you sure you want to exit Application, Press OK to Quit";
+            click(w, res::IDC_EXIT);
+        }
+        std::_Exit(4); // Exit must not come back
+    };
+    s.screen("CDialerDlg", stack);
+    theApp.InitInstance();
+    std::_Exit(3); // nor the first home screen
+}
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+    DataHome m_data;
+
+public:
+    static void initMain() { qEnvironmentVariableIsSet("DIALER_TEST_CHILD") ? runChild() : void(); }
+
+private slots:
+    void homeButtons_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // null: no file
+        QTest::addColumn<bool>("late"); // the file is written once the screen is open
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("next");
+        const QByteArray one = fileBytes({ card(u"Home") }), none;
+        const QString refused = QStringLiteral("box:Card is not Available");
+        QTest::newRow("Add, no card") << none << false << int(res::IDC_ADD) << "screen:CMainCardDlg";
+        QTest::newRow("Make Call") << one << false << int(res::IDC_MAKECALL) << "screen:Cphonecall";
+        QTest::newRow("Edit") << one << false << int(res::IDC_EDIT) << "screen:CEditcard";
+        QTest::newRow("Delete") << one << false << int(res::IDC_DELETE) << "screen:CDeletecard";
+        QTest::newRow("Make Call, no card") << none << false << int(res::IDC_MAKECALL) << refused;
+        QTest::newRow("Edit, no card") << none << false << int(res::IDC_EDIT) << refused;
+        QTest::newRow("Delete, no card") << none << false << int(res::IDC_DELETE) << refused;
+        QTest::newRow("unnamed first card") << fileBytes({ card(u"") }) << false << int(res::IDC_MAKECALL) << refused;
+        QTest::newRow("card added since opening") << one << true << int(res::IDC_MAKECALL) << refused;
+    }
+    void homeButtons()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, late);
+        QFETCH(int, button);
+        QFETCH(QString, next);
+        late || file.isNull() ? void(QFile::remove(cardPath())) : writeCardFile(file);
+        Script s;
+        s.screen("CDialerDlg", [&](QWidget* w) {
+            if (late)
+                writeCardFile(file);
+            click(w, button);
+            static_cast<QDialog*>(w)->reject();
+        });
+        next.startsWith(QLatin1String("box:")) ? void(s.box(QMessageBox::Ok))
+                                               : void(s.closeScreen(qPrintable(next.mid(7))));
+        CDialerDlg home;
+        QVERIFY2(s.run(home), qPrintable(s.report()));
+        QCOMPARE(s.log(), (QStringList { "screen:CDialerDlg", next }));
+    }
+
+    // Under a hard limit of 4 MiB the program cannot raise its stack.
+    void deepStackRefusedAndExitFromIt()
+    {
+        QProcess p;
+        p.setEnvironment(QProcess::systemEnvironment() << "DIALER_TEST_CHILD=1");
+        p.setChildProcessModifier([] { setrlimit(RLIMIT_STACK, &kSmallStack); });
+        p.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, 0);
+    }
+
+    // A digits-only field: no other key goes in. Text the program sets may be
+    // longer than the limit: it stays whole, and can shorten but not grow.
+    void typingRules()
+    {
+        CDialogBase screen(res::IDD_MAINCARD);
+        screen.LimitText(res::IDC_ADD_ACCESS, 8);
+        screen.SetDlgItemText(res::IDC_ADD_ACCESS, QStringLiteral("1234567890"));
+        ctl<QLineEdit>(&screen, res::IDC_ADD_ACCESS)->end(false);
+        type(&screen, res::IDC_ADD_ACCESS, QStringLiteral("\b0"));
+        const QString shortened = text(&screen, res::IDC_ADD_ACCESS);
+        type(&screen, res::IDC_ADD_ACCESS, QStringLiteral("\b\ba -89"));
+        QCOMPARE(shortened + " " + text(&screen, res::IDC_ADD_ACCESS), QStringLiteral("123456789 12345678"));
+    }
+
+    void scrollStep_data()
+    {
+        QTest::addColumn<QList<int>>("request"); // code, position, extent, thumb
+        QTest::addColumn<int>("moved"); // the position after
+        using L = QList<int>;
+        QTest::newRow("line down: a tenth of the extent") << L { SB_LINEDOWN, 0, 78, 0 } << 7;
+        QTest::newRow("page down: the same") << L { SB_PAGEDOWN, 14, 78, 0 } << 21;
+        QTest::newRow("last step: what is left") << L { SB_LINEDOWN, 77, 78, 0 } << 78;
+        QTest::newRow("down at the extent stops") << L { SB_LINEDOWN, 78, 78, 0 } << 78;
+        QTest::newRow("line up") << L { SB_LINEUP, 20, 78, 0 } << 13;
+        QTest::newRow("page up: to 0, not past") << L { SB_PAGEUP, 3, 78, 0 } << 0;
+        QTest::newRow("thumb track") << L { SB_THUMBTRACK, 10, 78, 40 } << 40;
+        QTest::newRow("thumb position") << L { SB_THUMBPOSITION, 40, 78, 5 } << 5;
+        QTest::newRow("thumb past the end, from the end: clamped") << L { SB_THUMBTRACK, 78, 78, 90 } << 78;
+        QTest::newRow("thumb back, from the end") << L { SB_THUMBTRACK, 78, 78, 60 } << 60;
+        QTest::newRow("top and bottom do nothing") << L { SB_TOP, 30, 78, 0 } << 30;
+        QTest::newRow("negative extent: thumb bound unsigned") << L { SB_THUMBTRACK, 0, -5, 3 } << 3;
+    }
+    void scrollStep()
+    {
+        QFETCH(QList<int>, request);
+        QFETCH(int, moved);
+        const ScrollStep s = vscrollStep(request[0], request[1], request[2], std::uint32_t(request[3]));
+        QCOMPARE(s.kind == ScrollStep::ClampToExtent ? request[2] : request[1] + s.delta, moved);
+    }
+
+    void scrollingMovesControlsAndBar()
+    {
+        setDeviceClassForTesting(DeviceClass::Professional);
+        Scrolling<CDialerDlg> home;
+        setDeviceClassForTesting(DeviceClass::Other);
+        Scrolling<CDialerDlg> desktop; // a desktop gets no bar
+        home.SetScrollInfo(78);
+        desktop.SetScrollInfo(78);
+        QWidget* add = home.GetDlgItem(res::IDC_ADD);
+        const int y0 = add->y();
+        home.OnVScroll(SB_THUMBTRACK, 40);
+        // The bar's own actions and the wheel come through the same rules.
+        home.scrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QWheelEvent down({ 5, 5 }, { 5, 5 }, {}, { 0, -120 }, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&home, &down);
+        QCOMPARE((QList { home.scrollPos(), home.scrollBar()->value(), y0 - add->y() }), (QList { 54, 54, 54 }));
+        QVERIFY(!desktop.scrollBar());
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "TestApp.moc"
