@@ -73,16 +73,6 @@ inline QString text(QWidget* screen, int id)
     return e ? e->text() : QString();
 }
 
-inline bool shown(QWidget* screen, int id)
-{
-    return !ctl(screen, id)->isHidden();
-}
-
-inline bool readOnly(QWidget* screen, int id)
-{
-    return ctl<QLineEdit>(screen, id)->isReadOnly();
-}
-
 // Moves a list to the entry with the arrow keys, a selection change a step.
 inline bool choose(QWidget* screen, int id, const QString& entry)
 {
@@ -127,25 +117,24 @@ public:
     // The next window is a message box, answered with `button` after `meanwhile`.
     Script& box(QMessageBox::StandardButton button, Box* seen = nullptr, std::function<void()> meanwhile = {})
     {
-        m_steps.push_back({ true, {}, [button, seen, meanwhile](QWidget* w) {
-                               auto* b = static_cast<QMessageBox*>(w);
-                               if (meanwhile)
-                                   meanwhile();
-                               if (seen)
-                                   *seen = { b->text(), b->windowTitle(), b->icon(), b->standardButtons() };
-                               if (QAbstractButton* answer = b->button(button))
-                                   answer->click();
-                               else
-                                   b->reject(); // the missing button shows in `seen`
-                           } });
-        return *this;
+        return screen("QMessageBox", [button, seen, meanwhile](QWidget* w) {
+            auto* b = static_cast<QMessageBox*>(w);
+            if (meanwhile)
+                meanwhile();
+            if (seen)
+                *seen = { b->text(), b->windowTitle(), b->icon(), b->standardButtons() };
+            if (QAbstractButton* answer = b->button(button))
+                answer->click();
+            else
+                b->reject(); // the missing button shows in `seen`
+        });
     }
 
     // The next window is a screen of class `className`; `action` must end it
     // or leave it to an action beneath.
     Script& screen(const char* className, std::function<void(QWidget*)> action)
     {
-        m_steps.push_back({ false, QString::fromLatin1(className), std::move(action) });
+        m_steps.push_back({ QString::fromLatin1(className), std::move(action) });
         return *this;
     }
 
@@ -180,7 +169,6 @@ public:
 
 private:
     struct Step {
-        bool isBox;
         QString className;
         std::function<void(QWidget*)> action;
     };
@@ -194,7 +182,7 @@ private:
         auto* asBox = qobject_cast<QMessageBox*>(top);
         const QString cls = QString::fromLatin1(top->metaObject()->className());
         m_log << (asBox ? QStringLiteral("box:") + asBox->text() : QStringLiteral("screen:") + cls);
-        if (m_steps.empty() || m_steps.front().isBox != bool(asBox) || (!asBox && m_steps.front().className != cls)) {
+        if (m_steps.empty() || m_steps.front().className != cls) {
             m_errors << QStringLiteral("unexpected ") + m_log.last();
             QTimer::singleShot(0, top, [top] {
                 if (auto* b = qobject_cast<QMessageBox*>(top))
@@ -257,7 +245,7 @@ inline void play(Script& s, QWidget* screen, const QString& steps, const std::fu
             auto* edit = ctl<QLineEdit>(screen, id);
             s.note(QStringLiteral("%1:%2%3%4")
                        .arg(id)
-                       .arg(text(screen, id), shown(screen, id) ? "" : " hidden",
+                       .arg(text(screen, id), ctl(screen, id)->isHidden() ? " hidden" : "",
                            edit && edit->isReadOnly() ? " ro" : ""));
         } else if (t[0] == u'@') {
             s.note(QStringLiteral("%1@").arg(id) + entries(screen, id).join(u','));
