@@ -8,8 +8,7 @@ target_include_directories(test_phonecall PRIVATE ${PROJECT_SOURCE_DIR}/tests/co
 # bus; dbus-daemon and python3-dbusmock must be installed.
 dialer_add_test(test_callflow
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestCallFlow.cpp
-  LIBS dialerui Qt6::DBus
-  TIMEOUT 240)
+  LIBS dialerui Qt6::DBus)
 target_include_directories(test_callflow PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
 
 # Destinations taken from vCard contacts through the real chooser.
