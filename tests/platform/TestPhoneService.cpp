@@ -1,524 +1,119 @@
+#include "ModemDouble.h"
 #include "PhoneMakeCall.h"
 #include "PhoneService.h"
-#include "PhoneServiceDialPlan.h"
 #include "PhoneServiceMessages.h"
 
-#include "ModemDouble.h"
+using namespace phone::messages;
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QDBusObjectPath>
-#include <QJsonObject>
-#include <QMessageBox>
-#include <QTimer>
-#include <QtTest>
-#include <QUrl>
-
-#include <chrono>
-#include <cstddef>
-#include <optional>
-#include <string>
-
-using namespace std::chrono_literals;
-
-namespace {
-
-using modemdouble::callPath;
-
-std::int32_t dial(const QString& dialString, std::uint32_t cbSize = sizeof(PHONEMAKECALLINFO))
-{
-    const std::u16string text = dialString.toStdU16String();
-    PHONEMAKECALLINFO info {};
-    info.cbSize = cbSize;
-    info.dwFlags = PMCF_DEFAULT;
-    info.pszDestAddress = text.c_str();
-    info.pszCalledParty = u"";
-    return PhoneMakeCall(&info);
-}
-
-QString msg(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
-// Steps written compactly: "P" pause, "W:tones" wait, "T:tones" tones.
-QString describe(const std::vector<phone::PostDialStep>& steps)
-{
-    QStringList parts;
-    for (const auto& step : steps) {
-        switch (step.kind) {
-        case phone::PostDialStep::Kind::Pause:
-            parts << QStringLiteral("P");
-            break;
-        case phone::PostDialStep::Kind::Wait:
-            parts << QStringLiteral("W:") + step.tones;
-            break;
-        case phone::PostDialStep::Kind::Tones:
-            parts << QStringLiteral("T:") + step.tones;
-            break;
-        }
-    }
-    return parts.join(u' ');
-}
-
-} // namespace
-
+// The phone service through PhoneMakeCall, against the ModemManager double.
 class TestPhoneService : public QObject {
     Q_OBJECT
+    ModemDouble m_modem;
+    QStringList m_told; // in order: "error <PhoneLastError>", "ask <tones>", "fail <message>", "open <tel: URI>"
+    bool m_answer = true;
+    int m_tel = 0; // the stand-in tel: handler: 0 none, 1 opens the URI, 2 fails to
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
-
-    void splitsDialString_data();
-    void splitsDialString();
-    void telUri_data();
-    void telUri();
-
-    void refusesInvalidRequests_data();
-    void refusesInvalidRequests();
-    void acceptsTheOldRecordSize();
-    void playsTonesAfterActiveAndPauses();
-    void asksAtWait_data();
-    void asksAtWait();
-    void defaultQuestionShowsTheTones();
-    void callEndingStopsTheTones_data();
-    void callEndingStopsTheTones();
-    void heldCallKeepsTheTones();
-    void refusedTonesAreReported();
-    void vanishedCallStopsTheTones_data();
-    void vanishedCallStopsTheTones();
-    void modemRefusingTheCallFails();
-    void noPhoneService_data();
-    void noPhoneService();
-    void telHandlerTakesTheCall_data();
-    void telHandlerTakesTheCall();
-
-private:
-    void startMock(const QJsonObject& parameters = {}) { m_modem.startMock(parameters); }
-    void stopMock() { m_modem.stopMock(); }
-    QStringList details(const QString& event) const { return m_modem.details(event); }
-    std::optional<modemdouble::Event> first(const QString& event, const QString& detail = {}) const
+    void initTestCase()
     {
-        return m_modem.first(event, detail);
+        auto& service = phone::PhoneService::instance();
+        service.setDialPauseForTesting(std::chrono::milliseconds(100));
+        service.setFailureNotifier([this](const QString& message) { m_told << "fail " + message; });
+        service.setQuestion([this](const QString& tones) {
+            m_told << "ask " + tones + (m_modem.log().contains("State 4") ? "" : " before ACTIVE");
+            return m_answer;
+        });
+        service.setTelHandlerForTesting({ [this] { return m_tel != 0; },
+            [this](const QUrl& url) {
+                m_told << "open " + url.toString();
+                return m_tel == 1;
+            } });
     }
 
-    modemdouble::ModemDouble m_modem;
-    QStringList m_failures;
-    QStringList m_questions;
-    bool m_answer = true;
-    bool m_activeWhenAsked = true;
-    bool m_telAvailable = false;
-    bool m_telOpens = true;
-    QList<QUrl> m_telOpened;
+    void cleanup()
+    {
+        m_modem.stopMock();
+        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, 5000);
+        m_told.clear();
+    }
+
+    // A call from the request to its end: what the double was sent, in order
+    // and with the pauses between, and what the user was asked and told.
+    void calls_data()
+    {
+        QTest::addColumn<QString>("mock"); // the double's parameters; empty: no ModemManager
+        QTest::addColumn<QString>("setup"); // a tel: handler that opens or fails, an odd request, "no" to questions
+        QTest::addColumn<QString>("dialString");
+        QTest::addColumn<QString>("log"); // after CreateCall, Start, ringing; "entry >s": s seconds after the last
+        QTest::addColumn<QString>("told");
+        const QString error = "error ", fail = "fail ", ended = fail + kCallEndedBeforeTones, d255(255, u'5');
+        const char* a50 = R"("active": 50)";
+        const QString rows[][6] = {
+            { "no record", "", "tel no record", "555", "", error + kInvalidRequest },
+            { "cbSize short of the address", "", "tel cbSize 15", "555", "", error + kInvalidRequest },
+            { "the old 28-byte record", "", "tel cbSize 28", "555", "", "open tel:555" },
+            { "empty", "", "tel", "", "", error + kNoNumber },
+            { "255 characters", "", "tel", d255, "", "open tel:" + d255 },
+            { "256 characters", "", "tel", d255 + "5", "", error + kInvalidRequest },
+            { "no ModemManager", "", "", "555", "", error + kNoPhoneService },
+            { "no modem", R"("no_modem": true)", "", "555", "", error + kNoPhoneService },
+            { "modem without voice", R"("no_voice": true)", "", "555", "", error + kNoPhoneService },
+            { "tel: handler", R"("no_voice": true)", "tel", "800,1Pp12a4W9w9", "", "open tel:800,1,,12a4;9;9" },
+            { "tel fails", R"("no_modem": true)", "tel fails", "555", "",
+                "open tel:555 / " + error + kTelHandlerFailed },
+            { "modem refuses, before tel:", R"("refuse_call": true)", "tel", "555", "CreateCallRefused 555",
+                error + kModemRefusedCall + "\nno network" },
+            { "pause first, no number", a50, "", "p123", "", error + kNoNumber },
+            { "pauses then tones", R"("active": 300)", "tel", "555pp1234ppp0114420",
+                "State 4 / SendDtmf 1234 >0.2 / SendDtmf 0114420 >0.3", "" },
+            { "waits, yes", a50, "", "555w1-2p3aW4,", "State 4 / SendDtmf 12 / SendDtmf 3A >0.1 / SendDtmf 4",
+                "ask 123A / ask 4" },
+            { "waits, no", a50, "no", "555w1-2p3aW4,", "State 4", "ask 123A" },
+            { "ends unanswered", R"("active": -1, "end": 200)", "", "555p1234", "State 7", ended },
+            { "ends in the pauses", R"("active": 50, "end": 250)", "", "555pppppppp1234", "State 4 / State 7", ended },
+            { "ends in a trailing pause", R"("active": 50, "end": 250)", "", "555pppppppp", "State 4 / State 7", "" },
+            { "tones refused", R"("active": 50, "refuse_dtmf": true)", "", "555p1234p5678",
+                "State 4 / SendDtmfRefused 1234", fail + kTonesRefused + "\nno tones now" },
+            { "held call keeps its tones", R"("active": 50, "hold": [100, 600])", "", "555pp1234",
+                "State 4 / State 5 / State 4 / SendDtmf 1234", "" },
+            { "call removed", R"("active": 50, "remove": 100)", "", "555pp1234",
+                "State 4 / CallDeleted /org/freedesktop/ModemManager1/Call/1", ended },
+            { "ModemManager quits", R"("active": 50, "quit": 100)", "", "555pp1234", "", fail + kModemGone },
+        };
+        for (const auto& r : rows)
+            QTest::newRow(qPrintable(r[0])) << r[1] << r[2] << r[3] << r[4] << r[5];
+    }
+
+    void calls()
+    {
+        QFETCH(QString, mock);
+        QFETCH(QString, setup);
+        QFETCH(QString, dialString);
+        QFETCH(QString, log);
+        if (!mock.isEmpty())
+            m_modem.startMock("{" + mock + "}");
+        m_tel = setup.startsWith("tel fails") ? 2 : setup.startsWith("tel");
+        m_answer = setup != "no";
+        const std::u16string text = dialString.toStdU16String();
+        const auto size = setup.contains("cbSize") ? setup.section(' ', 2).toUInt() : sizeof(PHONEMAKECALLINFO);
+        const PHONEMAKECALLINFO info { std::uint32_t(size), PMCF_DEFAULT, text.c_str(), nullptr, u"", nullptr };
+        if (PhoneMakeCall(setup.contains("no record") ? nullptr : &info) < 0 || !PhoneLastError().isEmpty())
+            m_told << "error " + PhoneLastError();
+        // Nothing is played, and nobody asked, from inside PhoneMakeCall.
+        QVERIFY(m_told.filter("ask").isEmpty() && m_modem.log().filter("SendDtmf").isEmpty());
+        if (log.startsWith("State"))
+            log = "CreateCall 555 / Start / State 1 / State 2 / " + log;
+        const QString entries = QString(log).remove(QRegularExpression(" >[0-9.]+"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_modem.log().join(" / "), entries, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, 10000);
+        QTEST(m_told.join(" / "), "told");
+        const QStringList expected = log.split(" / "), timed = m_modem.log(true);
+        for (qsizetype i = 1; i < expected.size(); ++i) {
+            const double gap = timed[i].section(u' ', 0, 0).toDouble() - timed[i - 1].section(u' ', 0, 0).toDouble();
+            QVERIFY2(gap >= expected[i].section(" >", 1).toDouble(), qPrintable(expected[i]));
+        }
+    }
 };
-
-void TestPhoneService::initTestCase()
-{
-    m_modem.startBus();
-}
-
-void TestPhoneService::cleanupTestCase()
-{
-    m_modem.stopMock();
-    m_modem.stopBus();
-}
-
-void TestPhoneService::init()
-{
-    m_failures.clear();
-    m_questions.clear();
-    m_answer = true;
-    m_activeWhenAsked = true;
-    m_telAvailable = false;
-    m_telOpens = true;
-    m_telOpened.clear();
-
-    auto& service = phone::PhoneService::instance();
-    service.setDialPauseForTesting(50ms);
-    service.setFailureNotifier([this](const QString& message) { m_failures << message; });
-    service.setQuestion([this](const QString& tones) {
-        m_questions << tones;
-        if (!first(QStringLiteral("State"), QStringLiteral("4")))
-            m_activeWhenAsked = false;
-        return m_answer;
-    });
-    service.setTelHandlerForTesting({ [this] { return m_telAvailable; },
-        [this](const QUrl& url) {
-            m_telOpened << url;
-            return m_telOpens;
-        } });
-}
-
-void TestPhoneService::cleanup()
-{
-    stopMock();
-    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t { 0 }, 5000);
-}
-
-void TestPhoneService::splitsDialString_data()
-{
-    QTest::addColumn<QString>("dialString");
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("steps");
-
-    QTest::newRow("pauses between runs") << "8005550100pp1234ppp011442079460000"
-                                         << "8005550100"
-                                         << "P P T:1234 P P P T:011442079460000";
-    QTest::newRow("no post-dial") << "5550100"
-                                  << "5550100"
-                                  << "";
-    QTest::newRow("comma pauses, wait shows its tones") << "18005550100,,9w1234#"
-                                                        << "18005550100"
-                                                        << "P P T:9 W:1234# T:1234#";
-    QTest::newRow("wait shows tones up to the next wait") << "555w12p34w56"
-                                                          << "555"
-                                                          << "W:1234 T:12 P T:34 W:56 T:56";
-    QTest::newRow("pause first leaves no number") << "p123"
-                                                  << ""
-                                                  << "P T:123";
-    QTest::newRow("upper case, letters A-D") << "555PW*a9"
-                                             << "555"
-                                             << "P W:*A9 T:*A9";
-    QTest::newRow("other characters dropped") << "555p1-2 3"
-                                              << "555"
-                                              << "P T:123";
-    QTest::newRow("trailing pause") << "555,1p"
-                                    << "555"
-                                    << "P T:1 P";
-}
-
-void TestPhoneService::splitsDialString()
-{
-    QFETCH(QString, dialString);
-    QFETCH(QString, number);
-    QFETCH(QString, steps);
-
-    const phone::DialSplit split = phone::splitDialString(dialString);
-    QCOMPARE(split.number, number);
-    QCOMPARE(split.number + split.postDial, dialString);
-    QCOMPARE(describe(phone::postDialSteps(split.postDial)), steps);
-}
-
-void TestPhoneService::telUri_data()
-{
-    QTest::addColumn<QString>("dialString");
-    QTest::addColumn<QString>("uri");
-
-    QTest::newRow("plain") << "5550100"
-                           << "tel:5550100";
-    QTest::newRow("pauses and wait") << "8005550100pp1234w99"
-                                     << "tel:8005550100,,1234;99";
-    QTest::newRow("commas stay") << "800,1"
-                                 << "tel:800,1";
-}
-
-void TestPhoneService::telUri()
-{
-    QFETCH(QString, dialString);
-    QFETCH(QString, uri);
-    QCOMPARE(phone::telUriFor(dialString), uri);
-    QCOMPARE(QUrl(phone::telUriFor(dialString), QUrl::StrictMode).toString(), uri);
-}
-
-void TestPhoneService::refusesInvalidRequests_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::newRow("no record") << 0;
-    QTest::newRow("no address") << 1;
-    QTest::newRow("cbSize too small for the address") << 2;
-    QTest::newRow("empty dial string") << 3;
-    QTest::newRow("longer than 255") << 4;
-}
-
-void TestPhoneService::refusesInvalidRequests()
-{
-    QFETCH(int, kind);
-    startMock();
-    QVERIFY(!QTest::currentTestFailed());
-    m_telAvailable = true;
-
-    std::int32_t status = 0;
-    PHONEMAKECALLINFO info {};
-    info.cbSize = sizeof info;
-    info.dwFlags = PMCF_DEFAULT;
-    switch (kind) {
-    case 0:
-        status = PhoneMakeCall(nullptr);
-        break;
-    case 1:
-        status = PhoneMakeCall(&info);
-        break;
-    case 2:
-        status = dial(QStringLiteral("5550100"), offsetof(PHONEMAKECALLINFO, pszDestAddress));
-        break;
-    case 3:
-        status = dial(QString());
-        break;
-    case 4:
-        status = dial(QString(256, u'5'));
-        break;
-    }
-    QVERIFY(status < 0);
-    QVERIFY(!PhoneLastError().isEmpty());
-    QVERIFY(details(QStringLiteral("CreateCall")).isEmpty());
-    QVERIFY(m_telOpened.isEmpty());
-}
-
-void TestPhoneService::acceptsTheOldRecordSize()
-{
-    startMock();
-    QVERIFY(!QTest::currentTestFailed());
-    QCOMPARE(dial(QStringLiteral("5550100"), 28), kPhoneCallPlaced);
-    QCOMPARE(details(QStringLiteral("CreateCall")), QStringList { QStringLiteral("5550100") });
-    QVERIFY(PhoneLastError().isEmpty());
-}
-
-void TestPhoneService::playsTonesAfterActiveAndPauses()
-{
-    constexpr double pause = 0.1;
-    phone::PhoneService::instance().setDialPauseForTesting(100ms);
-    startMock({ { QStringLiteral("active_after_ms"), 300 } });
-    QVERIFY(!QTest::currentTestFailed());
-    m_telAvailable = true; // a modem comes first
-
-    QCOMPARE(dial(QStringLiteral("8005550100pp1234ppp011442079460000")), kPhoneCallPlaced);
-    QVERIFY(PhoneLastError().isEmpty());
-    QCOMPARE(details(QStringLiteral("CreateCall")), QStringList { QStringLiteral("8005550100") });
-    QCOMPARE(details(QStringLiteral("Start")).size(), 1);
-    QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
-
-    QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")).size(), 2, 10000);
-    QCOMPARE(details(QStringLiteral("SendDtmf")),
-        (QStringList { QStringLiteral("1234"), QStringLiteral("011442079460000") }));
-    QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
-
-    const auto active = first(QStringLiteral("State"), QStringLiteral("4"));
-    const auto tones1 = first(QStringLiteral("SendDtmf"), QStringLiteral("1234"));
-    const auto tones2 = first(QStringLiteral("SendDtmf"), QStringLiteral("011442079460000"));
-    QVERIFY(active && tones1 && tones2);
-    QVERIFY2(tones1->time - active->time >= 2 * pause, qPrintable(QString::number(tones1->time - active->time)));
-    QVERIFY2(tones2->time - tones1->time >= 3 * pause, qPrintable(QString::number(tones2->time - tones1->time)));
-    QVERIFY(m_failures.isEmpty());
-    QVERIFY(m_telOpened.isEmpty());
-    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 0 });
-}
-
-void TestPhoneService::asksAtWait_data()
-{
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<QStringList>("sent");
-    QTest::newRow("yes") << true << QStringList { QStringLiteral("1234"), QStringLiteral("5#") };
-    QTest::newRow("no") << false << QStringList {};
-}
-
-void TestPhoneService::asksAtWait()
-{
-    QFETCH(bool, answer);
-    QFETCH(QStringList, sent);
-    m_answer = answer;
-    startMock({ { QStringLiteral("active_after_ms"), 200 } });
-    QVERIFY(!QTest::currentTestFailed());
-
-    QCOMPARE(dial(QStringLiteral("5550100w1234p5#")), kPhoneCallPlaced);
-    QVERIFY(m_questions.isEmpty()); // never from inside PhoneMakeCall
-    QTRY_COMPARE_WITH_TIMEOUT(m_questions.size(), 1, 10000);
-    QCOMPARE(m_questions.constFirst(), QStringLiteral("12345#"));
-    QVERIFY(m_activeWhenAsked);
-    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t { 0 }, 10000);
-    QCOMPARE(details(QStringLiteral("SendDtmf")), sent);
-    QVERIFY(m_failures.isEmpty());
-}
-
-void TestPhoneService::defaultQuestionShowsTheTones()
-{
-    auto& service = phone::PhoneService::instance();
-    service.setQuestion({});
-    startMock({ { QStringLiteral("active_after_ms"), 50 } });
-    QVERIFY(!QTest::currentTestFailed());
-
-    QString shown;
-    QTimer answerer;
-    connect(&answerer, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        shown = box->text();
-        answerer.stop();
-        box->button(QMessageBox::Yes)->click();
-    });
-    answerer.start(20);
-
-    QCOMPARE(dial(QStringLiteral("5550100w1234")), kPhoneCallPlaced);
-    QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")), QStringList { QStringLiteral("1234") }, 10000);
-    QCOMPARE(shown, QStringLiteral("Send the following tones?\n1234"));
-}
-
-void TestPhoneService::callEndingStopsTheTones_data()
-{
-    QTest::addColumn<QJsonObject>("mock");
-    QTest::addColumn<QString>("dialString");
-    QTest::addColumn<QStringList>("failures");
-
-    const QString ended = msg(phone::messages::kCallEndedBeforeTones);
-    QTest::newRow("ends before it is answered")
-        << QJsonObject { { QStringLiteral("active_after_ms"), -1 }, { QStringLiteral("end_after_ms"), 200 } }
-        << "5550100p1234" << QStringList { ended };
-    QTest::newRow("ends during the pauses")
-        << QJsonObject { { QStringLiteral("active_after_ms"), 50 }, { QStringLiteral("end_after_ms"), 250 } }
-        << "5550100pppppppp1234" << QStringList { ended };
-    QTest::newRow("ends during a trailing pause, all tones sent")
-        << QJsonObject { { QStringLiteral("active_after_ms"), 50 }, { QStringLiteral("end_after_ms"), 250 } }
-        << "5550100pppppppp" << QStringList {};
-    QTest::newRow("no tones to send") << QJsonObject { { QStringLiteral("active_after_ms"), 50 },
-        { QStringLiteral("end_after_ms"), 150 } }
-                                      << "5550100" << QStringList {};
-}
-
-void TestPhoneService::callEndingStopsTheTones()
-{
-    QFETCH(QJsonObject, mock);
-    QFETCH(QString, dialString);
-    QFETCH(QStringList, failures);
-    startMock(mock);
-    QVERIFY(!QTest::currentTestFailed());
-
-    QCOMPARE(dial(dialString), kPhoneCallPlaced);
-    QTRY_VERIFY_WITH_TIMEOUT(first(QStringLiteral("State"), QStringLiteral("7")).has_value(), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), std::size_t { 0 }, 5000);
-    QTest::qWait(300); // nothing may follow the end
-    QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
-    QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
-    QCOMPARE(m_failures, failures);
-}
-
-void TestPhoneService::heldCallKeepsTheTones()
-{
-    phone::PhoneService::instance().setDialPauseForTesting(200ms);
-    startMock({ { QStringLiteral("active_after_ms"), 50 } });
-    QVERIFY(!QTest::currentTestFailed());
-    const QVariant path = callPath(1);
-
-    QCOMPARE(dial(QStringLiteral("5550100pp1234")), kPhoneCallPlaced);
-    QTRY_VERIFY_WITH_TIMEOUT(first(QStringLiteral("State"), QStringLiteral("4")).has_value(), 10000);
-    m_modem.control(QStringLiteral("SetCallState"), { path, 5 });
-    QTest::qWait(800); // past both pauses, but the call is on hold
-    QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
-    QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
-
-    m_modem.control(QStringLiteral("SetCallState"), { path, 4 });
-    QTRY_COMPARE_WITH_TIMEOUT(details(QStringLiteral("SendDtmf")), QStringList { QStringLiteral("1234") }, 5000);
-    QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
-    QVERIFY(m_failures.isEmpty());
-}
-
-void TestPhoneService::refusedTonesAreReported()
-{
-    startMock({ { QStringLiteral("active_after_ms"), 50 }, { QStringLiteral("refuse_dtmf"), true } });
-    QVERIFY(!QTest::currentTestFailed());
-
-    QCOMPARE(dial(QStringLiteral("5550100p1234p5678")), kPhoneCallPlaced);
-    QTRY_COMPARE_WITH_TIMEOUT(m_failures.size(), 1, 10000);
-    QVERIFY(m_failures.constFirst().startsWith(msg(phone::messages::kTonesRefused)));
-    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 0 });
-    QTest::qWait(300);
-    QCOMPARE(details(QStringLiteral("SendDtmfRefused")), QStringList { QStringLiteral("1234") });
-    QCOMPARE(m_failures.size(), 1);
-}
-
-void TestPhoneService::vanishedCallStopsTheTones_data()
-{
-    QTest::addColumn<bool>("wholeService");
-    QTest::addColumn<QString>("failure");
-    QTest::newRow("call object removed") << false << msg(phone::messages::kCallEndedBeforeTones);
-    QTest::newRow("ModemManager gone") << true << msg(phone::messages::kModemGone);
-}
-
-void TestPhoneService::vanishedCallStopsTheTones()
-{
-    QFETCH(bool, wholeService);
-    QFETCH(QString, failure);
-    phone::PhoneService::instance().setDialPauseForTesting(300ms);
-    startMock({ { QStringLiteral("active_after_ms"), 50 } });
-    QVERIFY(!QTest::currentTestFailed());
-
-    QCOMPARE(dial(QStringLiteral("5550100pp1234")), kPhoneCallPlaced);
-    QTRY_VERIFY_WITH_TIMEOUT(first(QStringLiteral("State"), QStringLiteral("4")).has_value(), 10000);
-    QCOMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 1 });
-    if (wholeService) {
-        stopMock();
-    } else {
-        m_modem.control(QStringLiteral("RemoveCall"), { callPath(1) });
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(m_failures, QStringList { failure }, 5000);
-    QTRY_COMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 0 });
-    if (!wholeService) {
-        QTest::qWait(800); // past the pauses: no tones may go out
-        QVERIFY(details(QStringLiteral("SendDtmf")).isEmpty());
-        QVERIFY(details(QStringLiteral("SendDtmfRefused")).isEmpty());
-    }
-}
-
-void TestPhoneService::modemRefusingTheCallFails()
-{
-    startMock({ { QStringLiteral("refuse_call"), true } });
-    QVERIFY(!QTest::currentTestFailed());
-    m_telAvailable = true;
-
-    QVERIFY(dial(QStringLiteral("5550100p1234")) < 0);
-    QVERIFY(PhoneLastError().startsWith(msg(phone::messages::kModemRefusedCall)));
-    QVERIFY(details(QStringLiteral("Start")).isEmpty());
-    QVERIFY(m_telOpened.isEmpty());
-    QCOMPARE(phone::PhoneService::instance().activeCalls(), std::size_t { 0 });
-}
-
-void TestPhoneService::noPhoneService_data()
-{
-    QTest::addColumn<bool>("runModemManager");
-    QTest::addColumn<QJsonObject>("mock");
-    QTest::newRow("no ModemManager") << false << QJsonObject {};
-    QTest::newRow("no modem") << true << QJsonObject { { QStringLiteral("no_modem"), true } };
-    QTest::newRow("modem without voice") << true << QJsonObject { { QStringLiteral("no_voice"), true } };
-}
-
-void TestPhoneService::noPhoneService()
-{
-    QFETCH(bool, runModemManager);
-    QFETCH(QJsonObject, mock);
-    if (runModemManager) {
-        startMock(mock);
-        QVERIFY(!QTest::currentTestFailed());
-    }
-    QVERIFY(dial(QStringLiteral("5550100")) < 0);
-    QCOMPARE(PhoneLastError(), msg(phone::messages::kNoPhoneService));
-    QVERIFY(m_telOpened.isEmpty());
-}
-
-void TestPhoneService::telHandlerTakesTheCall_data()
-{
-    QTest::addColumn<bool>("opens");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("handler opens") << true << int(kPhoneCallPlaced) << QString();
-    QTest::newRow("handler fails") << false << int(kPhoneCallFailed) << msg(phone::messages::kTelHandlerFailed);
-}
-
-void TestPhoneService::telHandlerTakesTheCall()
-{
-    QFETCH(bool, opens);
-    QFETCH(int, status);
-    QFETCH(QString, error);
-    startMock({ { QStringLiteral("no_modem"), true } });
-    QVERIFY(!QTest::currentTestFailed());
-    m_telAvailable = true;
-    m_telOpens = opens;
-
-    QCOMPARE(dial(QStringLiteral("8005550100pp1234w99")), status);
-    QCOMPARE(PhoneLastError(), error);
-    QCOMPARE(m_telOpened, QList<QUrl> { QUrl(QStringLiteral("tel:8005550100,,1234;99")) });
-}
 
 QTEST_MAIN(TestPhoneService)
 #include "TestPhoneService.moc"

@@ -2,6 +2,5 @@
 # private bus; dbus-daemon and python3-dbusmock must be installed.
 dialer_add_test(test_phoneservice
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestPhoneService.cpp
-  LIBS phoneservice Qt6::DBus Qt6::Widgets
-  TIMEOUT 180)
+  LIBS phoneservice Qt6::DBus Qt6::Widgets)
 target_include_directories(test_phoneservice PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
