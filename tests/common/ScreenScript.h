@@ -45,23 +45,23 @@ inline void click(QWidget* screen, int id)
     ctl<QPushButton>(screen, id)->click();
 }
 
-// The focus in the field, then the keys.
-inline void type(QWidget* screen, int id, const QString& text)
+// The focus in the field (a combo box's own line), then the keys; `replace`
+// first empties it.
+inline void type(QWidget* screen, int id, const QString& text, bool replace = false)
 {
-    QWidget* w = ctl(screen, id);
-    if (auto* combo = qobject_cast<QComboBox*>(w))
-        w = combo->lineEdit();
+    auto* combo = ctl<QComboBox>(screen, id);
+    QWidget* w = combo ? combo->lineEdit() : ctl(screen, id);
     w->setFocus(Qt::OtherFocusReason);
+    if (replace) {
+        static_cast<QLineEdit*>(w)->selectAll();
+        QTest::keyClick(w, Qt::Key_Backspace);
+    }
     QTest::keyClicks(w, text);
 }
 
 inline void clear(QWidget* screen, int id)
 {
-    QWidget* w = ctl(screen, id);
-    auto* edit = qobject_cast<QComboBox*>(w) ? qobject_cast<QComboBox*>(w)->lineEdit() : qobject_cast<QLineEdit*>(w);
-    edit->setFocus(Qt::OtherFocusReason);
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
+    type(screen, id, {}, true);
 }
 
 inline QString text(QWidget* screen, int id)
@@ -86,10 +86,9 @@ inline bool choose(QWidget* screen, int id, const QString& entry)
 
 inline QStringList entries(QWidget* screen, int id)
 {
-    auto* combo = ctl<QComboBox>(screen, id);
     QStringList out;
-    for (int i = 0; i < combo->count(); ++i)
-        out << combo->itemText(i);
+    for (int i = 0; i < ctl<QComboBox>(screen, id)->count(); ++i)
+        out << ctl<QComboBox>(screen, id)->itemText(i);
     return out;
 }
 
@@ -250,8 +249,7 @@ inline void play(Script& s, QWidget* screen, const QString& steps, const std::fu
         } else if (t[0] == u'@') {
             s.note(QStringLiteral("%1@").arg(id) + entries(screen, id).join(u','));
         } else if (const int eq = t.indexOf(u'='); eq > 0) {
-            clear(screen, t.left(eq).toInt());
-            type(screen, t.left(eq).toInt(), t.mid(eq + 1));
+            type(screen, t.left(eq).toInt(), t.mid(eq + 1), true);
         } else {
             choose(screen, t.section(u'>', 0, 0).toInt(), t.section(u'>', 1));
         }

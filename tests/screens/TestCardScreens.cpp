@@ -56,216 +56,205 @@ CardRecord with(CardRecord c, std::u16string CardRecord::*field, const char16_t*
 
 class TestCardScreens : public QObject {
     Q_OBJECT
-private slots:
-    void init();
-    void add_data();
-    void add() { scenario<CMainCardDlg>(); }
-    void edit_data();
-    void edit() { scenario<CEditcard>(); }
-    void remove_data();
-    void remove() { scenario<CDeletecard>(); }
-    void boxes();
+    DataHome m_data;
 
-private:
-    void columns();
-    template <class S> void scenario();
-    std::unique_ptr<QTemporaryDir> m_dir;
-};
-
-void TestCardScreens::init()
-{
-    setDeviceClassForTesting(DeviceClass::Other);
-    m_dir = std::make_unique<QTemporaryDir>();
-    qputenv("XDG_DATA_HOME", m_dir->path().toUtf8());
-}
-
-void TestCardScreens::columns()
-{
-    QTest::addColumn<Cards>("before"); // none: no file
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QStringList>("log");
-    QTest::addColumn<std::optional<Cards>>("after");
-    QTest::addColumn<Cards>("meanwhile"); // written by another program at a "*" step
-}
-
-template <class S> void TestCardScreens::scenario()
-{
-    QFETCH(Cards, before);
-    QFETCH(QString, steps);
-    QFETCH(QStringList, log);
-    QFETCH(std::optional<Cards>, after);
-    QFETCH(Cards, meanwhile);
-    if (!before.empty())
-        writeCards(before);
-    const QByteArray old = readCardFile();
-    const quint64 inode = cardFileInode();
-    QCOMPARE(run<S>(steps, [&] { writeCards(meanwhile); }), log);
-    const QByteArray base = meanwhile.empty() ? old : fileBytes(meanwhile);
-    if (!after) {
-        QCOMPARE(readCardFile(), base);
-        QVERIFY(!meanwhile.empty() || cardFileInode() == inode);
-    } else {
-        QCOMPARE(readCardFile(), (std::is_same_v<S, CDeletecard> ? inPlaceBytes(*after, base) : fileBytes(*after)));
+    void columns()
+    {
+        QTest::addColumn<Cards>("before"); // none: no file
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<std::optional<Cards>>("after");
+        QTest::addColumn<Cards>("meanwhile"); // written by another program at a "*" step
     }
-}
 
-void TestCardScreens::add_data()
-{
-    columns();
-    const QByteArray simple = "1016=Mine 1017=5550100 1020=2";
-    const CardRecord mine = card(u"Mine");
-    Cards ten;
-    for (char16_t c = u'0'; c <= u'9'; ++c)
-        ten.push_back(card(std::u16string(1, c).c_str()));
-    row("opening", { kHome }, "?focus ?1018 @1018 ?1019 ?1076",
-        { "focus:1016", "1018:Pin Less", "1018@Pin Base,Pin Less", "1019: hidden", "1076: ro" });
-    row("typing", {},
-        "1018>Pin~Base 1016=Abcdefghij~lmnopqrstuvw 1017=1234567890123456x 1019=1A2z~#b*90123 "
-        "1020=12 1021=123456 1076=12 ?1016 ?1017 ?1019 ?1020 ?1021 ?1076",
-        { "1016:Abcdefghij lmnopqrst", "1017:123456789012345", "1019:12#*90123", "1020:1", "1021:12345", "1076:1" });
-    row("PIN option", {}, "1018>Pin~Base ?1019 ?1076 1019=777 1076=5 1018>Pin~Less ?1019 ?1076",
-        { "1019:", "1076:", "1019:777 hidden", "1076:5 ro" });
-    const auto refused = [](const char* name, const char* steps, const char* message) {
-        row(name, { kHome }, steps + QByteArray(" #1022 ok"), { box(message) });
-    };
-    refused("all empty", "1016=", "Card Name must not be blank");
-    refused("all but name", "1017=5 1020=1 1021=1", "Card Name must not be blank");
-    refused("no access", "1016=W 1020=1", "Access Number must not be blank");
-    refused("no pause", "1016=W 1017=5", "Pause Before Number must not be blank");
-    refused("pin base, nothing", "1016=W 1017=5 1018>Pin~Base", "Pin Option field must not be blank");
-    refused("pin base, no pin", "1016=W 1017=5 1018>Pin~Base 1076=1 1020=1", "Pin Option field must not be blank");
-    refused("pin base, no pause pin", "1016=W 1017=5 1018>Pin~Base 1019=12", "Pause Before Pin must not be blank");
-    refused("pin base, no pause number", "1016=W 1017=5 1018>Pin~Base 1019=12 1076=1",
-        "Pause Before Number must not be blank");
-    row("pin less refusal keeps it", {}, "1016=W 1017=5 #1022 ok ?1016 ?1019 1020=3 #1022 cancel home",
-        { box("Pause Before Number must not be blank"), "1016:W", "1019: hidden", kAddAsk, kHomeScreen });
-    row("OK adds", { kHome, kWork },
-        "1016=Calling~Card 1017=18007770000 1018>Pin~Base 1019=98765 1076=4 1020=1 1021=00 #1022 ok home ?1016",
-        { kAddAsk, kHomeScreen, "1016:Calling Card" },
-        Cards { kHome, kWork, card(u"Calling Card", u"18007770000", u"98765", u"1", u"00", u"4") });
-    row("Cancel adds nothing", { kHome }, "1016=Mine 1017=5 1020=2 #1022 cancel home", { kAddAsk, kHomeScreen });
-    row("first card, no file", {}, simple + " #1022 ok home", { kAddAsk, kHomeScreen }, Cards { mine });
-    row("hidden PIN stored", {}, "1016=W 1017=5 1018>Pin~Base 1019=12 1076=3 1020=4 1018>Pin~Less #1022 ok home",
-        { kAddAsk, kHomeScreen }, Cards { card(u"W", u"5", u"12", u"4", u"", u"3") });
-    row("duplicate", { kHome, card(u"Mine") }, simple + " #1022 ok add", { kAddDuplicate, "screen:CMainCardDlg" });
-    row("case differs", { card(u"mine") }, simple + " #1022 ok home", { kAddAsk, kHomeScreen },
-        Cards { card(u"mine"), mine });
-    Cards tenth(ten.begin(), ten.end() - 1);
-    tenth.push_back(mine);
-    row("tenth", Cards(ten.begin(), ten.end() - 1), simple + " #1022 ok home", { kAddAsk, kHomeScreen }, tenth);
-    row("eleventh", ten, simple + " #1022 ok", { box("The card book is full: delete a card before adding another.") });
-    row("Cancel", {}, "1016=Mine #1023 home", { kHomeScreen });
-    row("stale book", {}, simple + " #1022 ok home* 1016=C #1022 ok home",
-        { kAddAsk, kHomeScreen, kAddAsk, kHomeScreen }, Cards { kHome, mine, card(u"C") }, { kHome, mine });
-    row("written during the question", { kHome }, simple + " #1022 ok* home", { kAddAsk, kHomeScreen },
-        Cards { kHome, kAway, mine }, { kHome, kAway });
-    row("same name during the question", { kHome }, simple + " #1022 ok* ok add",
-        { kAddAsk, kAddDuplicate, "screen:CMainCardDlg" }, {}, { kHome, card(u"Mine", u"1") });
-}
+    template <class S> void scenario()
+    {
+        QFETCH(Cards, before);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, log);
+        QFETCH(std::optional<Cards>, after);
+        QFETCH(Cards, meanwhile);
+        before.empty() ? void(QFile::remove(cardPath())) : writeCards(before);
+        const QByteArray old = readCardFile();
+        const quint64 inode = cardFileInode();
+        QCOMPARE(run<S>(steps, [&] { writeCards(meanwhile); }), log);
+        const QByteArray base = meanwhile.empty() ? old : fileBytes(meanwhile);
+        if (!after) {
+            QCOMPARE(readCardFile(), base);
+            QVERIFY(!meanwhile.empty() || cardFileInode() == inode);
+        } else {
+            QCOMPARE(readCardFile(), (std::is_same_v<S, CDeletecard> ? inPlaceBytes(*after, base) : fileBytes(*after)));
+        }
+    }
 
-void TestCardScreens::edit_data()
-{
-    columns();
-    const Cards three { kHome, kWork, kAway };
-    row("opening", three, "?focus @1048 ?1048 @1081 ?1081 ?1054 ?1056 ?1079",
-        { "focus:1048", "1048@Away,Home,Work", "1048:", "1081@Pin Base,Pin Less", "1081:", "1054:", "1056: hidden",
-            "1079: ro" });
-    row("selection", three,
-        "1048>Work ?1054 ?1055 ?1056 ?1057 ?1058 ?1079 ?1081 1048>Away ?1054 ?1056 ?1058 ?1079 ?1081",
-        { "1054:Work", "1055:18005551234", "1056:4321", "1057:3", "1058:011", "1079:1", "1081:Pin Base", "1054:Away",
-            "1056: hidden", "1058:9", "1079:0 ro", "1081:Pin Less" });
-    row("PIN option", three, "1048>Home 1056=99 1081>Pin~Base ?1056 ?1079 1081>Pin~Less ?1056 ?1079",
-        { "1056:99", "1079:", "1056:99 hidden", "1079:0 ro" });
-    row("typing", three, "1048>Work 1056=9Q8~x# 1054=Work~Q 1055=1234567890123456 ?1056 ?1054 ?1055",
-        { "1056:98#", "1054:Work Q", "1055:123456789012345" });
-    const auto refused = [&](const char* name, const char* steps, const char* message) {
-        row(name, three, steps + QByteArray(" #1059 ok"), { box(message) });
-    };
-    refused("nothing selected", "1054=X", "Please select card");
-    refused("name emptied", "1048>Work 1054= 1055= 1056= 1079= 1057=", "Card Name must not be blank");
-    refused("access emptied", "1048>Work 1055= 1056= 1079= 1057=", "Access Number must not be blank");
-    refused("pin emptied", "1048>Work 1056= 1079= 1057=", "Pin Option field must not be blank");
-    refused("pause pin emptied", "1048>Work 1079= 1057=", "Pause Before Pin must not be blank");
-    refused("pause number emptied", "1048>Work 1057=", "Pause Before Number must not be blank");
-    refused("pin less, no pin", "1048>Home 1057=", "Pause Before Number must not be blank");
-    refused("pin base, no pin", "1048>Home 1081>Pin~Base", "Pin Option field must not be blank");
-    refused("pin base, no pause", "1048>Home 1081>Pin~Base 1056=12", "Pause Before Pin must not be blank");
-    const CardRecord work = with(with(kWork, &CardRecord::prefix, u"00"), &CardRecord::pin, u"8888");
-    row("OK saves", three, "1048>Work 1058=00 1056=8888 #1059 ok", { kEditAsk, "closed:1" },
-        Cards { kHome, work, kAway });
-    row("Cancel stacks home", three, "1048>Work 1058=00 #1059 cancel home ?1058", { kEditAsk, kHomeScreen, "1058:00" });
-    row("pin less", three, "1048>Work 1081>Pin~Less ?1056 #1059 ok", { "1056:4321 hidden", kEditAsk, "closed:1" },
-        Cards { kHome, with(with(kWork, &CardRecord::pin, u""), &CardRecord::pauseBeforePin, u""), kAway });
-    row("typed option", { kWork }, "1048>Work 1081=No~pin #1059 ok", { kEditAsk, "closed:1" },
-        Cards { with(with(kWork, &CardRecord::pin, u""), &CardRecord::pauseBeforePin, u"") });
-    row("renamed", three, "1048>Work 1054=Office #1059 ok", { kEditAsk, "closed:1" },
-        Cards { kHome, with(kWork, &CardRecord::cardName, u"Office"), kAway });
-    row("renamed as one other", three, "1048>Work 1054=Home #1059 ok", { kEditAsk, "closed:1" },
-        Cards { kHome, with(kWork, &CardRecord::cardName, u"Home"), kAway });
-    const Cards twins { kHome, card(u"Twin"), card(u"Twin", u"1") };
-    const char* duplicate = "Card name exist.Please Edit card with different name";
-    row("renamed as two others", twins, "1048>Home 1054=Twin #1059 ok home", { box(duplicate), kHomeScreen });
-    row("one of two twins", twins, "1048>Twin 1054=Twin #1059 ok home", { box(duplicate), kHomeScreen });
-    const CardRecord single = card(u"Single", u"222", u"55", u"4", u"7", u"6");
-    row("every card of the name", { card(u"Twin", u"111"), kHome, with(single, &CardRecord::cardName, u"Twin") },
-        "1048>Twin ?1055 1054=Single #1059 ok", { "1055:222", kEditAsk, "closed:1" }, Cards { single, kHome, single });
-    row("Cancel", three, "1048>Work 1054=Changed #1060", { "closed:2" });
-    row("stale book", { kHome, kWork }, "1048>Home 1055=999 #1059 cancel home* #1059 ok",
-        { kEditAsk, kHomeScreen, kEditAsk, "closed:1" },
-        Cards { with(kHome, &CardRecord::accessNumber, u"999"), kWork, kAway }, three);
-    row("written during the question", { kHome, kWork }, "1048>Work 1058=7 #1059 ok*", { kEditAsk, "closed:1" },
-        Cards { kAway, with(kWork, &CardRecord::prefix, u"7"), kHome }, { kAway, kWork, kHome });
-    row("deleted during the question", { kHome, kWork }, "1048>Work 1058=7 #1059 ok* ok", { kEditAsk, kGone }, {},
-        { kHome });
-    row("deleted before Save", { kHome, kWork }, "1048>Work #1059 cancel home* #1059 ok",
-        { kEditAsk, kHomeScreen, kGone }, {}, { kHome });
-}
+private slots:
+    void add_data()
+    {
+        columns();
+        const QByteArray simple = "1016=Mine 1017=5550100 1020=2";
+        const CardRecord mine = card(u"Mine");
+        Cards ten;
+        for (char16_t c = u'0'; c <= u'9'; ++c)
+            ten.push_back(card(std::u16string(1, c).c_str()));
+        row("opening", { kHome }, "?focus ?1018 @1018 ?1019 ?1076",
+            { "focus:1016", "1018:Pin Less", "1018@Pin Base,Pin Less", "1019: hidden", "1076: ro" });
+        row("typing", {},
+            "1018>Pin~Base 1016=Abcdefghij~lmnopqrstuvw 1017=1234567890123456x 1019=1A2z~#b*90123 "
+            "1020=12 1021=123456 1076=12 ?1016 ?1017 ?1019 ?1020 ?1021 ?1076",
+            { "1016:Abcdefghij lmnopqrst", "1017:123456789012345", "1019:12#*90123", "1020:1", "1021:12345",
+                "1076:1" });
+        row("PIN option", {}, "1018>Pin~Base ?1019 ?1076 1019=777 1076=5 1018>Pin~Less ?1019 ?1076",
+            { "1019:", "1076:", "1019:777 hidden", "1076:5 ro" });
+        const auto refused = [](const char* name, const char* steps, const char* message) {
+            row(name, { kHome }, steps + QByteArray(" #1022 ok"), { box(message) });
+        };
+        refused("all empty", "1016=", "Card Name must not be blank");
+        refused("all but name", "1017=5 1020=1 1021=1", "Card Name must not be blank");
+        refused("no access", "1016=W 1020=1", "Access Number must not be blank");
+        refused("no pause", "1016=W 1017=5", "Pause Before Number must not be blank");
+        refused("pin base, nothing", "1016=W 1017=5 1018>Pin~Base", "Pin Option field must not be blank");
+        refused("pin base, no pin", "1016=W 1017=5 1018>Pin~Base 1076=1 1020=1", "Pin Option field must not be blank");
+        refused("pin base, no pause pin", "1016=W 1017=5 1018>Pin~Base 1019=12", "Pause Before Pin must not be blank");
+        refused("pin base, no pause number", "1016=W 1017=5 1018>Pin~Base 1019=12 1076=1",
+            "Pause Before Number must not be blank");
+        row("pin less refusal keeps it", {}, "1016=W 1017=5 #1022 ok ?1016 ?1019 1020=3 #1022 cancel home",
+            { box("Pause Before Number must not be blank"), "1016:W", "1019: hidden", kAddAsk, kHomeScreen });
+        row("OK adds", { kHome, kWork },
+            "1016=Calling~Card 1017=18007770000 1018>Pin~Base 1019=98765 1076=4 1020=1 1021=00 #1022 ok home ?1016",
+            { kAddAsk, kHomeScreen, "1016:Calling Card" },
+            Cards { kHome, kWork, card(u"Calling Card", u"18007770000", u"98765", u"1", u"00", u"4") });
+        row("Cancel adds nothing", { kHome }, "1016=Mine 1017=5 1020=2 #1022 cancel home", { kAddAsk, kHomeScreen });
+        row("first card, no file", {}, simple + " #1022 ok home", { kAddAsk, kHomeScreen }, Cards { mine });
+        row("hidden PIN stored", {}, "1016=W 1017=5 1018>Pin~Base 1019=12 1076=3 1020=4 1018>Pin~Less #1022 ok home",
+            { kAddAsk, kHomeScreen }, Cards { card(u"W", u"5", u"12", u"4", u"", u"3") });
+        row("duplicate", { kHome, card(u"Mine") }, simple + " #1022 ok add", { kAddDuplicate, "screen:CMainCardDlg" });
+        row("case differs", { card(u"mine") }, simple + " #1022 ok home", { kAddAsk, kHomeScreen },
+            Cards { card(u"mine"), mine });
+        Cards tenth(ten.begin(), ten.end() - 1);
+        tenth.push_back(mine);
+        row("tenth", Cards(ten.begin(), ten.end() - 1), simple + " #1022 ok home", { kAddAsk, kHomeScreen }, tenth);
+        row("eleventh", ten, simple + " #1022 ok",
+            { box("The card book is full: delete a card before adding another.") });
+        row("Cancel", {}, "1016=Mine #1023 home", { kHomeScreen });
+        row("stale book", {}, simple + " #1022 ok home* 1016=C #1022 ok home",
+            { kAddAsk, kHomeScreen, kAddAsk, kHomeScreen }, Cards { kHome, mine, card(u"C") }, { kHome, mine });
+        row("written during the question", { kHome }, simple + " #1022 ok* home", { kAddAsk, kHomeScreen },
+            Cards { kHome, kAway, mine }, { kHome, kAway });
+        row("same name during the question", { kHome }, simple + " #1022 ok* ok add",
+            { kAddAsk, kAddDuplicate, "screen:CMainCardDlg" }, {}, { kHome, card(u"Mine", u"1") });
+    }
 
-void TestCardScreens::remove_data()
-{
-    columns();
-    const Cards three { kHome, kWork, kAway };
-    row("opening", three, "@1045 ?1045 ?1046 ?1042",
-        { "1045@Away,Home,Work", "1045:", "1046: hidden ro", "1042: hidden" });
-    row("selection", three, "1045>Work ?1046 ?1042", { "1046:Work ro", "1042:" });
-    row("nothing selected", three, "#1043 ok ?1046", { box("Please select Card"), "1046: hidden ro" });
-    row("delete", three, "1045>Work #1043 ok home @1045 ?1045 ?1046",
-        { kDeleteAsk, kHomeScreen, "1045@Away,Home", "1045:", "1046: hidden ro" }, Cards { kHome, kAway });
-    const Cards twins { kHome, card(u"Twin", u"1"), kAway, card(u"Twin", u"2") };
-    row("lower of twins", twins, "1045>Twin #1043 ok home @1045", { kDeleteAsk, kHomeScreen, "1045@Away,Home,Twin" },
-        Cards { kHome, kAway, card(u"Twin", u"2") });
-    row("only card", { kWork }, "1045>Work #1043 ok home", { kDeleteAsk, kHomeScreen }, Cards {});
-    row("question Cancel", three, "1045>Home #1043 cancel home @1045",
-        { kDeleteAsk, kHomeScreen, "1045@Away,Home,Work" }, three);
-    row("Cancel", three, "1045>Work #1044 home", { kHomeScreen }, three);
-    const CardRecord added = card(u"New", u"123");
-    row("stale book", { kHome, kWork }, "#1044 home* 1045>Work #1043 ok home", { kHomeScreen, kDeleteAsk, kHomeScreen },
-        Cards { kHome, added }, { kHome, kWork, added });
-    row("gone meanwhile", three, "#1044 home* 1045>Work #1043 ok home @1045",
-        { kHomeScreen, kDeleteAsk, kHomeScreen, "1045@Away,Home" }, {}, { kHome, kAway });
-}
+    void edit_data()
+    {
+        columns();
+        const Cards three { kHome, kWork, kAway };
+        row("opening", three, "?focus @1048 ?1048 @1081 ?1081 ?1054 ?1056 ?1079",
+            { "focus:1048", "1048@Away,Home,Work", "1048:", "1081@Pin Base,Pin Less", "1081:", "1054:", "1056: hidden",
+                "1079: ro" });
+        row("selection", three,
+            "1048>Work ?1054 ?1055 ?1056 ?1057 ?1058 ?1079 ?1081 1048>Away ?1054 ?1056 ?1058 ?1079 ?1081",
+            { "1054:Work", "1055:18005551234", "1056:4321", "1057:3", "1058:011", "1079:1", "1081:Pin Base",
+                "1054:Away", "1056: hidden", "1058:9", "1079:0 ro", "1081:Pin Less" });
+        row("PIN option", three, "1048>Home 1056=99 1081>Pin~Base ?1056 ?1079 1081>Pin~Less ?1056 ?1079",
+            { "1056:99", "1079:", "1056:99 hidden", "1079:0 ro" });
+        row("typing", three, "1048>Work 1056=9Q8~x# 1054=Work~Q 1055=1234567890123456 ?1056 ?1054 ?1055",
+            { "1056:98#", "1054:Work Q", "1055:123456789012345" });
+        const auto refused = [&](const char* name, const char* steps, const char* message) {
+            row(name, three, steps + QByteArray(" #1059 ok"), { box(message) });
+        };
+        refused("nothing selected", "1054=X", "Please select card");
+        refused("name emptied", "1048>Work 1054= 1055= 1056= 1079= 1057=", "Card Name must not be blank");
+        refused("access emptied", "1048>Work 1055= 1056= 1079= 1057=", "Access Number must not be blank");
+        refused("pin emptied", "1048>Work 1056= 1079= 1057=", "Pin Option field must not be blank");
+        refused("pause pin emptied", "1048>Work 1079= 1057=", "Pause Before Pin must not be blank");
+        refused("pause number emptied", "1048>Work 1057=", "Pause Before Number must not be blank");
+        refused("pin less, no pin", "1048>Home 1057=", "Pause Before Number must not be blank");
+        refused("pin base, no pin", "1048>Home 1081>Pin~Base", "Pin Option field must not be blank");
+        refused("pin base, no pause", "1048>Home 1081>Pin~Base 1056=12", "Pause Before Pin must not be blank");
+        const CardRecord work = with(with(kWork, &CardRecord::prefix, u"00"), &CardRecord::pin, u"8888");
+        row("OK saves", three, "1048>Work 1058=00 1056=8888 #1059 ok", { kEditAsk, "closed:1" },
+            Cards { kHome, work, kAway });
+        row("Cancel stacks home", three, "1048>Work 1058=00 #1059 cancel home ?1058",
+            { kEditAsk, kHomeScreen, "1058:00" });
+        row("pin less", three, "1048>Work 1081>Pin~Less ?1056 #1059 ok", { "1056:4321 hidden", kEditAsk, "closed:1" },
+            Cards { kHome, with(with(kWork, &CardRecord::pin, u""), &CardRecord::pauseBeforePin, u""), kAway });
+        row("typed option", { kWork }, "1048>Work 1081=No~pin #1059 ok", { kEditAsk, "closed:1" },
+            Cards { with(with(kWork, &CardRecord::pin, u""), &CardRecord::pauseBeforePin, u"") });
+        row("renamed", three, "1048>Work 1054=Office #1059 ok", { kEditAsk, "closed:1" },
+            Cards { kHome, with(kWork, &CardRecord::cardName, u"Office"), kAway });
+        row("renamed as one other", three, "1048>Work 1054=Home #1059 ok", { kEditAsk, "closed:1" },
+            Cards { kHome, with(kWork, &CardRecord::cardName, u"Home"), kAway });
+        const Cards twins { kHome, card(u"Twin"), card(u"Twin", u"1") };
+        const char* duplicate = "Card name exist.Please Edit card with different name";
+        row("renamed as two others", twins, "1048>Home 1054=Twin #1059 ok home", { box(duplicate), kHomeScreen });
+        row("one of two twins", twins, "1048>Twin 1054=Twin #1059 ok home", { box(duplicate), kHomeScreen });
+        const CardRecord single = card(u"Single", u"222", u"55", u"4", u"7", u"6");
+        row("every card of the name", { card(u"Twin", u"111"), kHome, with(single, &CardRecord::cardName, u"Twin") },
+            "1048>Twin ?1055 1054=Single #1059 ok", { "1055:222", kEditAsk, "closed:1" },
+            Cards { single, kHome, single });
+        row("Cancel", three, "1048>Work 1054=Changed #1060", { "closed:2" });
+        row("stale book", { kHome, kWork }, "1048>Home 1055=999 #1059 cancel home* #1059 ok",
+            { kEditAsk, kHomeScreen, kEditAsk, "closed:1" },
+            Cards { with(kHome, &CardRecord::accessNumber, u"999"), kWork, kAway }, three);
+        row("written during the question", { kHome, kWork }, "1048>Work 1058=7 #1059 ok*", { kEditAsk, "closed:1" },
+            Cards { kAway, with(kWork, &CardRecord::prefix, u"7"), kHome }, { kAway, kWork, kHome });
+        row("deleted during the question", { kHome, kWork }, "1048>Work 1058=7 #1059 ok* ok", { kEditAsk, kGone }, {},
+            { kHome });
+        row("deleted before Save", { kHome, kWork }, "1048>Work #1059 cancel home* #1059 ok",
+            { kEditAsk, kHomeScreen, kGone }, {}, { kHome });
+    }
 
-void TestCardScreens::boxes()
-{
-    Script::Box refusal, question;
-    Script s;
-    s.screen("CMainCardDlg", [&](QWidget* w) {
-        s.box(QMessageBox::Ok, &refusal);
-        click(w, 1022);
-        play(s, w, "1016=Home 1017=5 1020=2");
-        s.box(QMessageBox::Cancel, &question).closeScreen("CDialerDlg");
-        click(w, 1022);
-        static_cast<QDialog*>(w)->reject();
-    });
-    CMainCardDlg screen;
-    screen.DoModal();
-    QCOMPARE(refusal.caption, applicationTitle());
-    QCOMPARE(refusal.icon, QMessageBox::Warning);
-    QCOMPARE(refusal.buttons, QMessageBox::Ok);
-    QCOMPARE(question.caption, QStringLiteral("Telvane"));
-    QCOMPARE(question.icon, QMessageBox::NoIcon);
-    QCOMPARE(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
-}
+    void remove_data()
+    {
+        columns();
+        const Cards three { kHome, kWork, kAway };
+        row("opening", three, "@1045 ?1045 ?1046 ?1042",
+            { "1045@Away,Home,Work", "1045:", "1046: hidden ro", "1042: hidden" });
+        row("selection", three, "1045>Work ?1046 ?1042", { "1046:Work ro", "1042:" });
+        row("nothing selected", three, "#1043 ok ?1046", { box("Please select Card"), "1046: hidden ro" });
+        row("delete", three, "1045>Work #1043 ok home @1045 ?1045 ?1046",
+            { kDeleteAsk, kHomeScreen, "1045@Away,Home", "1045:", "1046: hidden ro" }, Cards { kHome, kAway });
+        const Cards twins { kHome, card(u"Twin", u"1"), kAway, card(u"Twin", u"2") };
+        row("lower of twins", twins, "1045>Twin #1043 ok home @1045",
+            { kDeleteAsk, kHomeScreen, "1045@Away,Home,Twin" }, Cards { kHome, kAway, card(u"Twin", u"2") });
+        row("only card", { kWork }, "1045>Work #1043 ok home", { kDeleteAsk, kHomeScreen }, Cards {});
+        row("question Cancel", three, "1045>Home #1043 cancel home @1045",
+            { kDeleteAsk, kHomeScreen, "1045@Away,Home,Work" }, three);
+        row("Cancel", three, "1045>Work #1044 home", { kHomeScreen }, three);
+        const CardRecord added = card(u"New", u"123");
+        row("stale book", { kHome, kWork }, "#1044 home* 1045>Work #1043 ok home",
+            { kHomeScreen, kDeleteAsk, kHomeScreen }, Cards { kHome, added }, { kHome, kWork, added });
+        row("gone meanwhile", three, "#1044 home* 1045>Work #1043 ok home @1045",
+            { kHomeScreen, kDeleteAsk, kHomeScreen, "1045@Away,Home" }, {}, { kHome, kAway });
+    }
+
+    void boxes()
+    {
+        QFile::remove(cardPath());
+        Script::Box refusal, question;
+        Script s;
+        s.screen("CMainCardDlg", [&](QWidget* w) {
+            s.box(QMessageBox::Ok, &refusal);
+            click(w, 1022);
+            play(s, w, "1016=Home 1017=5 1020=2");
+            s.box(QMessageBox::Cancel, &question).closeScreen("CDialerDlg");
+            click(w, 1022);
+            static_cast<QDialog*>(w)->reject();
+        });
+        CMainCardDlg screen;
+        screen.DoModal();
+        QCOMPARE(refusal.caption, applicationTitle());
+        QCOMPARE(refusal.icon, QMessageBox::Warning);
+        QCOMPARE(refusal.buttons, QMessageBox::Ok);
+        QCOMPARE(question.caption, QStringLiteral("Telvane"));
+        QCOMPARE(question.icon, QMessageBox::NoIcon);
+        QCOMPARE(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    }
+
+    void add() { scenario<CMainCardDlg>(); }
+    void edit() { scenario<CEditcard>(); }
+    void remove() { scenario<CDeletecard>(); }
+};
 
 QTEST_MAIN(TestCardScreens)
 #include "TestCardScreens.moc"
