@@ -97,7 +97,7 @@ int main(int argc, char* argv[])
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
 
     render<CDialerDlg>(QStringLiteral("home-no-card"), [](QWidget* home) {
-        g_script->box(QMessageBox::Ok, nullptr, [] {
+        g_script->box(QMessageBox::Ok, [] {
             QTest::qWait(30);
             save(QApplication::activeModalWidget(), QStringLiteral("message-box"));
         });

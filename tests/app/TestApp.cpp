@@ -45,10 +45,10 @@ template <class S> struct Scrolling : S {
         if (depth > 50 && s.errors().join(',').contains("Too many screens are open")) {
             s.stop();
             Script leave;
-            Script::Box asked;
-            leave.box(QMessageBox::Cancel, &asked).box(QMessageBox::Ok);
+            leave.box(QMessageBox::Cancel).box(QMessageBox::Ok);
             click(w, res::IDC_EXIT); // the screen stays
-            answeredOk = asked.text == "Are you sure you want to exit Application, Press OK to Quit";
+            answeredOk
+                = leave.log() == QStringList { "box:Are you sure you want to exit Application, Press OK to Quit" };
             click(w, res::IDC_EXIT);
         }
         std::_Exit(4); // Exit must not come back

@@ -86,7 +86,7 @@ private slots:
                 s.closeScreen(
                     "CDialerDlg", [&s](QWidget*) { (void)QTest::qWaitFor([&] { return s.finished(); }, 10000); });
             else if (e.startsWith("box:"))
-                s.box(e.contains(phone::messages::kSendTonesQuestion) ? QMessageBox::Yes : QMessageBox::Ok, nullptr,
+                s.box(e.contains(phone::messages::kSendTonesQuestion) ? QMessageBox::Yes : QMessageBox::Ok,
                     [&] { boxNames << QApplication::activeModalWidget()->objectName(); });
         }
         CDialerDlg home;

@@ -99,13 +99,6 @@ inline QStringList entries(QWidget* screen, int id)
 // every window, and the notes a test adds between them.
 class Script {
 public:
-    struct Box {
-        QString text;
-        QString caption;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QMessageBox::StandardButtons buttons;
-    };
-
     Script()
     {
         m_timer.setInterval(2);
@@ -114,18 +107,12 @@ public:
     }
 
     // The next window is a message box, answered with `button` after `meanwhile`.
-    Script& box(QMessageBox::StandardButton button, Box* seen = nullptr, std::function<void()> meanwhile = {})
+    Script& box(QMessageBox::StandardButton button, std::function<void()> meanwhile = {})
     {
-        return screen("QMessageBox", [button, seen, meanwhile](QWidget* w) {
-            auto* b = static_cast<QMessageBox*>(w);
+        return screen("QMessageBox", [button, meanwhile](QWidget* w) {
             if (meanwhile)
                 meanwhile();
-            if (seen)
-                *seen = { b->text(), b->windowTitle(), b->icon(), b->standardButtons() };
-            if (QAbstractButton* answer = b->button(button))
-                answer->click();
-            else
-                b->reject(); // the missing button shows in `seen`
+            static_cast<QMessageBox*>(w)->button(button)->click();
         });
     }
 
@@ -212,7 +199,8 @@ private:
 //   1018>Pin~Base   chooses the entry of list 1018 with the arrow keys
 //   #1022           clicks control 1022; the window steps right after it are
 //                   the windows expected over the screen during that click:
-//     ok, cancel    a message box, answered
+//     ok, cancel    a message box, answered (with "!", noted first as
+//                   "as:<caption> warning|plain OK|OK Cancel")
 //     home, add     a home or add-card screen, closed at once
 //                   (with "*", `meanwhile` runs first: another writer)
 //   ?1019           notes "1019:<text>", with " hidden" and " ro" as they apply
@@ -232,8 +220,18 @@ inline void play(Script& s, QWidget* screen, const QString& steps, const std::fu
                 w.remove(u'*');
                 if (screens.contains(w))
                     s.closeScreen(screens[w], [first](QWidget*) { first ? first() : void(); });
-                else if (w == "ok" || w == "cancel")
-                    s.box(w == "ok" ? QMessageBox::Ok : QMessageBox::Cancel, nullptr, first);
+                else if (w == "ok" || w == "cancel" || w == "ok!" || w == "cancel!")
+                    s.box(w.startsWith("ok") ? QMessageBox::Ok : QMessageBox::Cancel, [&s, w, first] {
+                        const auto* b = static_cast<QMessageBox*>(QApplication::activeModalWidget());
+                        if (w.endsWith(u'!'))
+                            s.note(QStringLiteral("as:%1 %2 %3")
+                                       .arg(b->windowTitle(),
+                                           b->icon() == QMessageBox::Warning ? "warning"
+                                               : b->icon()                   ? "other icon"
+                                                                             : "plain",
+                                           b->standardButtons() & QMessageBox::Cancel ? "OK Cancel" : "OK"));
+                        first ? first() : void();
+                    });
                 else
                     break;
             }

@@ -1,6 +1,6 @@
 '''ModemManager double: a modem with Modem.Voice whose calls ring out on Start and log
 every request and state change as "time event detail" (read with Mock.GetLog).
-Parameters: no_modem, no_voice, refuse_call, refuse_dtmf; in milliseconds after Start:
+Parameters: no_modem, no_voice, refuse_call, refuse_start, refuse_dtmf; in milliseconds after Start:
 active (default 100), end, remove (the call dropped, as DeleteCall does), quit, hold [from, to].'''
 
 import os
@@ -38,6 +38,9 @@ def _remove(call):
 
 
 def _start(call):
+    if _mock.parameters.get('refuse_start'):
+        _log('StartRefused')
+        raise dbus.exceptions.DBusException('no line', name=BUS_NAME + '.Error.Core.Failed')
     _log('Start')
     _set_state(call, DIALING)
     _set_state(call, RINGING_OUT)
@@ -78,7 +81,8 @@ def load(mock, parameters):
     if not mock.parameters.get('no_modem'):
         voice = not mock.parameters.get('no_voice')
         mock.AddObject(MAIN_OBJ + '/Modem/0', VOICE if voice else BUS_NAME + '.Modem', {},
-                       [('CreateCall', 'a{sv}', 'o', _create_call)] if voice else [])
+                       [('CreateCall', 'a{sv}', 'o', _create_call),
+                        ('DeleteCall', 'o', '', lambda modem, path: _log('DeleteCall', path))] if voice else [])
 
 
 @dbus.service.method(dbusmock.MOCK_IFACE, in_signature='', out_signature='as')

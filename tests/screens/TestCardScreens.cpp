@@ -5,16 +5,12 @@
 #include "MessageBoxes.h"
 #include "ScreenScript.h"
 
-#include <QTemporaryDir>
-
 #include <optional>
 
-// The add (1016 name, 1017 access, 1018 PIN option, 1019 PIN, 1020 pause before
-// number, 1021 prefix, 1076 pause before PIN, 1022 Add, 1023 Cancel), edit
-// (1048 list, 1054 name, 1055 access, 1056 PIN, 1057 pause before number, 1058
-// prefix, 1079 pause before PIN, 1081 PIN option, 1059 Save, 1060 Cancel) and
-// delete (1045 list, 1046 name, 1042 its label, 1043 Delete, 1044 Cancel)
-// screens, played step by step as a user would.
+// The add (1016 name, 1017 access, 1018 PIN option, 1019 PIN, 1020 pause before number, 1021 prefix, 1076
+// pause before PIN, 1022 Add, 1023 Cancel), edit (1048 list, 1054 name, 1055 access, 1056 PIN, 1057 pause before
+// number, 1058 prefix, 1079 pause before PIN, 1081 PIN option, 1059 Save, 1060 Cancel) and delete (1045 list,
+// 1046 name, 1042 its label, 1043 Delete, 1044 Cancel) screens, played step by step as a user would.
 
 using namespace screentest;
 using Cards = std::vector<CardRecord>;
@@ -96,6 +92,9 @@ private slots:
         Cards ten;
         for (char16_t c = u'0'; c <= u'9'; ++c)
             ten.push_back(card(std::u16string(1, c).c_str()));
+        row("message boxes", {}, "#1022 ok! 1016=Home 1017=5 1020=2 #1022 cancel! home",
+            { box("Card Name must not be blank"), "as:" + applicationTitle() + " warning OK", kAddAsk,
+                "as:Telvane plain OK Cancel", kHomeScreen });
         row("opening", { kHome }, "?focus ?1018 @1018 ?1019 ?1076",
             { "focus:1016", "1018:Pin Less", "1018@Pin Base,Pin Less", "1019: hidden", "1076: ro" });
         row("typing", {},
@@ -226,29 +225,6 @@ private slots:
             { kHomeScreen, kDeleteAsk, kHomeScreen }, Cards { kHome, added }, { kHome, kWork, added });
         row("gone meanwhile", three, "#1044 home* 1045>Work #1043 ok home @1045",
             { kHomeScreen, kDeleteAsk, kHomeScreen, "1045@Away,Home" }, {}, { kHome, kAway });
-    }
-
-    void boxes()
-    {
-        QFile::remove(cardPath());
-        Script::Box refusal, question;
-        Script s;
-        s.screen("CMainCardDlg", [&](QWidget* w) {
-            s.box(QMessageBox::Ok, &refusal);
-            click(w, 1022);
-            play(s, w, "1016=Home 1017=5 1020=2");
-            s.box(QMessageBox::Cancel, &question).closeScreen("CDialerDlg");
-            click(w, 1022);
-            static_cast<QDialog*>(w)->reject();
-        });
-        CMainCardDlg screen;
-        screen.DoModal();
-        QCOMPARE(refusal.caption, applicationTitle());
-        QCOMPARE(refusal.icon, QMessageBox::Warning);
-        QCOMPARE(refusal.buttons, QMessageBox::Ok);
-        QCOMPARE(question.caption, QStringLiteral("Telvane"));
-        QCOMPARE(question.icon, QMessageBox::NoIcon);
-        QCOMPARE(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
     }
 
     void add() { scenario<CMainCardDlg>(); }
