@@ -25,6 +25,9 @@
 
 namespace {
 
+using screentest::choose;
+using screentest::type;
+
 QString g_out;
 bool g_phone = false;
 
@@ -35,22 +38,6 @@ void save(QWidget* w, const QString& name)
         std::fprintf(stderr, "could not write %s\n", qPrintable(path));
     else
         std::printf("%s\n", qPrintable(path));
-}
-
-// Chooses the entry with the given text as a user would.
-void choose(QWidget* screen, int comboId, const QString& text)
-{
-    auto* combo = screen->findChild<QComboBox*>(QStringLiteral("ctl%1").arg(comboId));
-    const int index = combo->findText(text);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-}
-
-void type(QWidget* screen, int id, const QString& text)
-{
-    auto* edit = screen->findChild<QLineEdit*>(QStringLiteral("ctl%1").arg(id));
-    edit->setFocus();
-    QTest::keyClicks(edit, text);
 }
 
 // Each window on top is taken in turn from the script, from inside its own loop.
