@@ -5,8 +5,6 @@
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 
-#include <QTemporaryDir>
-
 using namespace screentest;
 
 // Calls placed as a user places them: home, Make Call, a card chosen, a number
@@ -14,15 +12,13 @@ using namespace screentest;
 class TestCallFlow : public QObject {
     Q_OBJECT
     ModemDouble m_modem;
-    QTemporaryDir m_dir;
+    DataHome m_data;
     bool m_tel = false; // a stand-in tel: handler, used when there is no voice modem
     QStringList m_opened; // the URIs it was given
 
 private slots:
     void initTestCase()
     {
-        setDeviceClassForTesting(DeviceClass::Other);
-        qputenv("XDG_DATA_HOME", m_dir.path().toUtf8());
         writeCards({ card(u"Intl", u"8005550100", u"1234", u"3", u"011", u"2"),
             card(u"Pin Less", u"8005550100", u"", u"0", u"011", u"2"),
             card(u"Long", std::u16string(254, u'8').c_str(), u"1234", u"3", u"011", u"2") });

@@ -6,4 +6,3 @@ dialer_add_test(test_phonecall SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestPhonecall.c
 dialer_add_test(test_callflow
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestCallFlow.cpp
   LIBS dialerui Qt6::DBus)
-target_include_directories(test_callflow PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)

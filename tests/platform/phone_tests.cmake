@@ -3,4 +3,3 @@
 dialer_add_test(test_phoneservice
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestPhoneService.cpp
   LIBS phoneservice Qt6::DBus Qt6::Widgets)
-target_include_directories(test_phoneservice PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)

@@ -42,6 +42,14 @@ void row(const char* name, const Cards& before, const QByteArray& steps, const Q
     QTest::newRow(name) << before << QString::fromUtf8(steps) << log << after << meanwhile;
 }
 
+// Rows for refusals: the steps, then `click` and the message, with nothing written.
+auto refusals(const Cards& before, const char* click)
+{
+    return [=](const char* name, const char* steps, const char* message) {
+        row(name, before, steps + QByteArray(click), { box(message) });
+    };
+}
+
 } // namespace
 
 class TestCardScreens : public QObject {
@@ -97,9 +105,7 @@ private slots:
                 "1076:1" });
         row("PIN option", {}, "1018>Pin~Base ?1019 ?1076 1019=777 1076=5 1018>Pin~Less ?1019 ?1076",
             { "1019:", "1076:", "1019:777 hidden", "1076:5 ro" });
-        const auto refused = [](const char* name, const char* steps, const char* message) {
-            row(name, { kHome }, steps + QByteArray(" #1022 ok"), { box(message) });
-        };
+        const auto refused = refusals({ kHome }, " #1022 ok");
         refused("all empty", "1016=", "Card Name must not be blank");
         refused("all but name", "1017=5 1020=1 1021=1", "Card Name must not be blank");
         refused("no access", "1016=W 1020=1", "Access Number must not be blank");
@@ -151,9 +157,7 @@ private slots:
             { "1056:99", "1079:", "1056:99 hidden", "1079:0 ro" });
         row("typing", three, "1048>Work 1056=9Q8~x# 1054=Work~Q 1055=1234567890123456 ?1056 ?1054 ?1055",
             { "1056:98#", "1054:Work Q", "1055:123456789012345" });
-        const auto refused = [&](const char* name, const char* steps, const char* message) {
-            row(name, three, steps + QByteArray(" #1059 ok"), { box(message) });
-        };
+        const auto refused = refusals(three, " #1059 ok");
         refused("nothing selected", "1054=X", "Please select card");
         refused("name emptied", "1048>Work 1054= 1055= 1056= 1079= 1057=", "Card Name must not be blank");
         refused("access emptied", "1048>Work 1055= 1056= 1079= 1057=", "Access Number must not be blank");
