@@ -364,7 +364,7 @@ private slots:
                 continue;
             bool ok = true;
             for (int i = 1; ok && i <= 1000; ++i) {
-                const CardFile::Lock lock;
+                const CardFile::Lock lock(CardFile::defaultPath(), std::chrono::minutes(1)); // the other may hold on
                 CardBook book;
                 CardFile::load(book);
                 std::u16string& mine = book.slot(c).accessNumber;
