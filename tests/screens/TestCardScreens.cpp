@@ -61,7 +61,7 @@ class TestCardScreens : public QObject {
 
     void columns()
     {
-        QTest::addColumn<Cards>("before"); // none: no file
+        QTest::addColumn<Cards>("before"); // none: not even the folder
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<std::optional<Cards>>("after");
@@ -75,7 +75,7 @@ class TestCardScreens : public QObject {
         QFETCH(QStringList, log);
         QFETCH(std::optional<Cards>, after);
         QFETCH(Cards, meanwhile);
-        before.empty() ? void(QFile::remove(cardPath())) : writeCards(before);
+        before.empty() ? void(QDir(QFileInfo(cardPath()).path()).removeRecursively()) : writeCards(before);
         const QByteArray old = readCardFile();
         const quint64 inode = cardFileInode();
         QCOMPARE(run<S>(steps, [&] { writeCards(meanwhile); }), log);
