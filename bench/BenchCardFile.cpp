@@ -1,6 +1,8 @@
 // Time per call of loading and saving a full book of ten cards with every
 // field at the longest text the screens accept (1,284 bytes on disk).
 // Saves include the flush to disk, so their figure depends on the file system.
+// Then a load and a lock-and-load of the same book followed by 100 MB more
+// (a sparse file): the load reads only CardFile::kMaxFileBytes of it.
 
 #include "CardFile.h"
 
@@ -62,6 +64,16 @@ int main(int argc, char** argv)
         = microsecondsPerCall(saves, [&] { ok = ok && CardFile::save(book, SaveMode::Replace, file); });
     const double inPlace
         = microsecondsPerCall(saves, [&] { ok = ok && CardFile::save(book, SaveMode::InPlace, file); });
+    fs::resize_file(file, 100 << 20);
+    const double big = microsecondsPerCall(20, [&] {
+        CardBook b;
+        ok = ok && CardFile::load(b, file).tooBig;
+    });
+    const double locked = microsecondsPerCall(20, [&] {
+        const CardFile::Lock lock(file);
+        CardBook b;
+        ok = ok && lock.held() && CardFile::load(b, file).tooBig;
+    });
     fs::remove_all(dir);
     if (!ok) {
         std::fprintf(stderr, "a call failed\n");
@@ -72,5 +84,7 @@ int main(int argc, char** argv)
     std::printf("load            %10.2f us/call  (%d calls)\n", load, loads);
     std::printf("save Replace    %10.2f us/call  (%d calls)\n", replace, saves);
     std::printf("save InPlace    %10.2f us/call  (%d calls)\n", inPlace, saves);
+    std::printf("load 100 MB     %10.2f us/call  (20 calls)\n", big);
+    std::printf("lock, load it   %10.2f us/call  (20 calls)\n", locked);
     return 0;
 }

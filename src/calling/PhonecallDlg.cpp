@@ -89,9 +89,10 @@ bool Cphonecall::OnInitDialog()
 
 void Cphonecall::OnSelchangeCardList()
 {
-    // Only a file read to its end is trusted to describe the chosen card.
+    // Only a file read to its end, or to the limits of a file too big to read
+    // whole, is trusted to describe the chosen card.
     const LoadResult loaded = CardFile::load(m_book);
-    if (!loaded.ranToEnd)
+    if (!loaded.trusted())
         return;
     const int sel = GetCurSel(res::IDC_CALL_CARDLIST);
     if (sel < 0)

@@ -175,6 +175,10 @@ LoadResult parse(std::span<const std::uint8_t> bytes, CardBook& book)
     // Every card takes at least six bytes, so even a count near 2^31 ends at
     // the end of the bytes after a bounded number of rounds.
     for (std::int32_t i = 0; i < *count; ++i) {
+        if (static_cast<std::size_t>(i) == CardBook::kSlots + kMaxAside) {
+            result.tooBig = true;
+            return result;
+        }
         CardRecord beyond;
         CardRecord& card = i < CardBook::kSlots ? book.slot(i) : beyond;
         for (const auto field : kFields) {

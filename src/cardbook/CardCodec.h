@@ -15,7 +15,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Reads `bytes` as a whole card file into `book`, exactly as `load` does once
 // the file is open: overflow is cleared, slots past the last card read keep
-// what they held.
+// what they held, and a file announcing more than kMaxAside cards past the
+// tenth is read up to that cap and reported too big.
 LoadResult parse(std::span<const std::uint8_t> bytes, CardBook& book);
 
 // The bytes `save` writes in Replace mode.

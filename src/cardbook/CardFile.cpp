@@ -2,6 +2,7 @@
 
 #include "CardCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,9 +10,11 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +22,12 @@ namespace fs = std::filesystem;
 
 namespace CardFile {
 namespace {
+
+// The error of the call that just failed, taken before anything can change errno.
+std::error_code lastError()
+{
+    return { errno, std::generic_category() };
+}
 
 class UniqueFd {
 public:
@@ -35,6 +44,7 @@ public:
     }
     int get() const { return m_fd; }
     explicit operator bool() const { return m_fd >= 0; }
+    void release() { m_fd = -1; }
     // Closes now so that a failing close (a delayed write error) is seen.
     bool close()
     {
@@ -76,6 +86,8 @@ private:
 //   after-write    all bytes written, not yet flushed to disk
 //   before-rename  flushed; Card.bin itself not yet touched
 //   after-rename   Card.bin replaced; folder not yet flushed
+// The value disk-full instead fails the second half of the writing with
+// ENOSPC, as a full disk would, so that tests can see how a screen tells it.
 class SaveHook {
 public:
     SaveHook()
@@ -87,6 +99,7 @@ public:
         if (m_phase && phase == m_phase)
             std::raise(SIGKILL);
     }
+    bool diskFull() const { return m_phase && std::string_view(m_phase) == "disk-full"; }
 
 private:
     const char* m_phase;
@@ -94,68 +107,88 @@ private:
 
 struct ReadOutcome {
     Bytes bytes;
-    bool complete = true; // false: a read error cut the bytes short
+    std::error_code error; // a read error cut the bytes short
+    bool tooBig = false; // the file goes on past kMaxFileBytes, which were kept
 };
 
+// Reads a regular file's bytes, at most kMaxFileBytes of them.
 ReadOutcome readAll(int fd)
 {
     ReadOutcome out;
     struct stat st { };
-    if (::fstat(fd, &st) == 0 && st.st_size > 0)
-        out.bytes.reserve(static_cast<std::size_t>(st.st_size));
+    if (::fstat(fd, &st) != 0) {
+        out.error = lastError();
+        return out;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        out.error = std::make_error_code(std::errc::invalid_argument);
+        return out;
+    }
+    if (st.st_size > 0)
+        out.bytes.reserve(std::min(static_cast<std::size_t>(st.st_size), kMaxFileBytes + 1));
     std::uint8_t buffer[4096];
-    for (;;) {
+    while (out.bytes.size() <= kMaxFileBytes) {
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got == 0)
             return out;
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            out.complete = false;
+            out.error = lastError();
             return out;
         }
         out.bytes.insert(out.bytes.end(), buffer, buffer + got);
     }
+    out.tooBig = true;
+    out.bytes.resize(kMaxFileBytes);
+    return out;
 }
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size)
+std::error_code writeAll(int fd, const std::uint8_t* data, std::size_t size)
 {
     while (size > 0) {
         const ssize_t put = ::write(fd, data, size);
         if (put < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return lastError();
         }
         data += put;
         size -= static_cast<std::size_t>(put);
     }
-    return true;
+    return {};
 }
 
 // Creates `dir` and any missing parents, each owner-only: the file holds PINs.
-bool makeFolders(const fs::path& dir)
+std::error_code makeFolders(const fs::path& dir)
 {
     std::error_code ec;
     if (fs::is_directory(dir, ec))
-        return true;
+        return {};
     const fs::path parent = dir.parent_path();
-    if (!parent.empty() && parent != dir && !makeFolders(parent))
-        return false;
-    return ::mkdir(dir.c_str(), 0700) == 0 || (errno == EEXIST && fs::is_directory(dir, ec));
+    if (!parent.empty() && parent != dir) {
+        if (const std::error_code failed = makeFolders(parent))
+            return failed;
+    }
+    if (::mkdir(dir.c_str(), 0700) == 0)
+        return {};
+    const std::error_code failed = lastError();
+    return failed == std::errc::file_exists && fs::is_directory(dir, ec) ? std::error_code() : failed;
 }
 
-// Writes through a symbolic link to the file it names, so a link the user
-// set up stays a link.
-fs::path resolveTarget(const fs::path& path)
+// The bytes a save in place keeps past the new ones. A link at the card
+// file's place is not followed: it names some other file, perhaps a device,
+// and the save replaces the link itself, so it brings no old bytes.
+ReadOutcome oldBytes(const fs::path& path)
 {
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        fs::path target = fs::canonical(path, ec);
-        if (!ec)
-            return target;
+    UniqueFd old(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (!old) {
+        ReadOutcome out;
+        if (errno != ELOOP)
+            out.error = lastError(); // an absent file is not created
+        return out;
     }
-    return path;
+    return readAll(old.get());
 }
 
 // A save killed before its rename leaves its temporary file behind, and it
@@ -177,7 +210,7 @@ void removeStaleTemps(const fs::path& dir, const std::string& tempPrefix)
     }
 }
 
-bool writeAtomically(const fs::path& target, const Bytes& bytes)
+std::error_code writeAtomically(const fs::path& target, const Bytes& bytes)
 {
     const SaveHook hook;
     fs::path dir = target.parent_path();
@@ -191,25 +224,29 @@ bool writeAtomically(const fs::path& target, const Bytes& bytes)
     std::string pattern = (dir / name).string();
     UniqueFd fd(::mkstemp(pattern.data()));
     if (!fd)
-        return false;
+        return lastError();
     TempFile temp(pattern);
     if (::fchmod(fd.get(), 0600) != 0)
-        return false;
+        return lastError();
     hook.at("after-create");
 
     const std::size_t half = bytes.size() / 2;
-    if (!writeAll(fd.get(), bytes.data(), half))
-        return false;
+    if (const std::error_code failed = writeAll(fd.get(), bytes.data(), half))
+        return failed;
     hook.at("mid-write");
-    if (!writeAll(fd.get(), bytes.data() + half, bytes.size() - half))
-        return false;
+    if (hook.diskFull())
+        return std::make_error_code(std::errc::no_space_on_device);
+    if (const std::error_code failed = writeAll(fd.get(), bytes.data() + half, bytes.size() - half))
+        return failed;
     hook.at("after-write");
     if (::fsync(fd.get()) != 0 || !fd.close())
-        return false;
+        return lastError();
     hook.at("before-rename");
 
+    // rename() replaces the name itself: a symbolic link there goes, and the
+    // file it named stays untouched.
     if (::rename(temp.path().c_str(), target.c_str()) != 0)
-        return false;
+        return lastError();
     temp.release();
     hook.at("after-rename");
     removeStaleTemps(dir, name.substr(0, name.size() - 6));
@@ -219,7 +256,7 @@ bool writeAtomically(const fs::path& target, const Bytes& bytes)
     UniqueFd folder(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder)
         ::fsync(folder.get());
-    return true;
+    return {};
 }
 
 } // namespace
@@ -249,49 +286,98 @@ LoadResult load(CardBook& book, const fs::path& path)
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         if (!fd)
             return {};
-        struct stat st { };
-        if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-            return {};
         // A read error midway counts as the end of the file: the cards before
         // it are kept, and the load did not run to its end.
         const ReadOutcome content = readAll(fd.get());
-        return parse(content.bytes, book);
+        if (content.error && content.bytes.empty())
+            return {};
+        LoadResult result = parse(content.bytes, book);
+        if (content.tooBig) {
+            result.tooBig = true;
+            result.ranToEnd = false;
+        }
+        return result;
     } catch (...) {
         // Out of memory for a file far larger than any card file.
         return {};
     }
 }
 
-bool save(const CardBook& book, SaveMode mode, const fs::path& path)
+SaveResult save(const CardBook& book, SaveMode mode, const fs::path& path)
 {
     try {
-        const fs::path target = resolveTarget(path);
         Bytes bytes = serialize(book);
         if (mode == SaveMode::InPlace) {
             // The old bytes past the new end stay, as writing over the start
-            // of the file would leave them; an absent file is not created.
-            UniqueFd old(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-            if (!old)
-                return false;
-            struct stat st { };
-            if (::fstat(old.get(), &st) != 0 || !S_ISREG(st.st_mode))
-                return false;
-            const ReadOutcome oldFile = readAll(old.get());
-            if (!oldFile.complete)
-                return false;
-            const Bytes& oldBytes = oldFile.bytes;
-            if (oldBytes.size() > bytes.size())
-                bytes.insert(bytes.end(), oldBytes.begin() + static_cast<std::ptrdiff_t>(bytes.size()), oldBytes.end());
+            // of the file would leave them.
+            const ReadOutcome old = oldBytes(path);
+            if (old.error || old.tooBig)
+                return { old.tooBig ? std::make_error_code(std::errc::file_too_large) : old.error };
+            if (old.bytes.size() > bytes.size())
+                bytes.insert(
+                    bytes.end(), old.bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size()), old.bytes.end());
         } else {
-            const fs::path dir = target.parent_path();
-            if (!dir.empty() && !makeFolders(dir))
-                return false;
+            const fs::path dir = path.parent_path();
+            if (!dir.empty()) {
+                if (const std::error_code failed = makeFolders(dir))
+                    return { failed };
+            }
         }
-        return writeAtomically(target, bytes);
+        return { writeAtomically(path, bytes) };
     } catch (...) {
-        // Out of memory or a path the library rejects: nothing was written.
-        return false;
+        // Out of memory before anything was written.
+        return { std::make_error_code(std::errc::not_enough_memory) };
     }
+}
+
+Lock::Lock(const fs::path& cardFile, std::chrono::milliseconds wait)
+{
+    try {
+        const fs::path dir = cardFile.parent_path();
+        if (!dir.empty()) {
+            if ((m_error = makeFolders(dir)))
+                return;
+        }
+        fs::path lockPath = cardFile;
+        lockPath += ".lock";
+        // Not following a link keeps a planted one from creating or opening
+        // a file elsewhere; non-blocking, a FIFO there cannot hang the screen.
+        UniqueFd fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+        struct stat st { };
+        if (!fd || ::fstat(fd.get(), &st) != 0) {
+            m_error = lastError();
+            return;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            m_error = std::make_error_code(std::errc::invalid_argument);
+            return;
+        }
+        // Polled rather than waited for, since flock cannot time out. The
+        // holder keeps it for milliseconds, so a short step loses little.
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                m_error = lastError();
+                return;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) {
+                m_error = std::make_error_code(std::errc::operation_would_block);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        m_fd = fd.get();
+        fd.release();
+    } catch (...) {
+        m_error = std::make_error_code(std::errc::not_enough_memory);
+    }
+}
+
+void Lock::release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // closing the last descriptor ends the flock
+    m_fd = -1;
 }
 
 } // namespace CardFile

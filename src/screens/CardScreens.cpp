@@ -1,8 +1,20 @@
 #include "CardScreens.h"
 
+#include "MessageBoxes.h"
+
 #include <algorithm>
 
 namespace cardscreens {
+namespace {
+
+// Saves are atomic, so whatever failed, the file still holds what it held.
+QString notSavedText(const std::error_code& error)
+{
+    return QStringLiteral("Your change was not saved: %1. The card file is as it was.")
+        .arg(QString::fromStdString(error.message()));
+}
+
+} // namespace
 
 LoadResult reload(CardBook& book)
 {
@@ -23,6 +35,34 @@ QStringList completeNames(const CardBook& book, const LoadResult& loaded)
 QString bookFullText()
 {
     return QStringLiteral("The card book is full: delete a card before adding another.");
+}
+
+BookChange::BookChange(CardBook& book)
+    : m_book(book)
+{
+    if (m_lock.error() == std::errc::operation_would_block) {
+        AppMessageBox(
+            QStringLiteral("The card book is in use by another copy of this program. Nothing was saved: try again."));
+    } else if (m_lock.error()) {
+        refuse(notSavedText(m_lock.error()));
+    } else if (reload(m_book).tooBig) {
+        refuse(QStringLiteral("The card file is too big to rewrite safely. It was left as it is: nothing was saved."));
+    }
+}
+
+bool BookChange::save(SaveMode mode)
+{
+    const SaveResult saved = CardFile::save(m_book, mode);
+    end();
+    if (!saved)
+        AppMessageBox(notSavedText(saved.error));
+    return bool(saved);
+}
+
+void BookChange::refuse(const QString& text)
+{
+    end();
+    AppMessageBox(text);
 }
 
 } // namespace cardscreens

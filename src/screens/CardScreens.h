@@ -19,6 +19,27 @@ QStringList completeNames(const CardBook& book, const LoadResult& loaded);
 // Our refusal of an eleventh card: the book has no slot for it.
 QString bookFullText();
 
+// One change of the card file: the lock against other copies of the program
+// is taken and the file loaded again into `book`, which the screen then
+// changes and saves. Every refusal and failure on the way is told to the user
+// and leaves the file as it was; the screen stays as it is, so the user can
+// try again or leave. The lock ends with save(), end() or this object, and
+// never lasts while a message waits on the user.
+class BookChange {
+public:
+    explicit BookChange(CardBook& book);
+    // The lock is held and the book is the file as it is now.
+    explicit operator bool() const { return m_lock.held(); }
+    bool save(SaveMode mode);
+    void end() { m_lock.release(); }
+    // Ends the change and shows `text`.
+    void refuse(const QString& text);
+
+private:
+    CardBook& m_book;
+    CardFile::Lock m_lock;
+};
+
 inline QString qs(const std::u16string& s)
 {
     return QString::fromStdU16String(s);

@@ -74,37 +74,42 @@ void CDeletecard::OnDelete()
         showName(false);
         return;
     }
-    if (QuestionBox(this, QStringLiteral("Are you sure you want to delete this Telvane?"))) {
-        const std::u16string name = u16(GetLBText(res::IDC_DEL_CARDLIST, selected));
-        // Screens stacked over this one may have changed the file meanwhile.
-        reload(m_book);
-        const std::optional<int> slot = m_book.find(name);
-        if (slot)
-            m_book.removeAt(*slot);
-        DeleteString(res::IDC_DEL_CARDLIST, selected);
-        SetDlgItemText(res::IDC_DEL_CARDNAME, QString());
-        m_cardList->setCurrentIndex(-1); // shows "Card List" again
-        if (slot) {
-            SaveAndReturn();
-        } else {
-            // The card went meanwhile: the file already is what it should be.
-            ShowHomeScreen();
-        }
-    } else {
-        reload(m_book);
+    if (!QuestionBox(this, QStringLiteral("Are you sure you want to delete this Telvane?"))) {
         SaveAndReturn();
+        showName(false);
+        return;
     }
+    const std::u16string name = u16(GetLBText(res::IDC_DEL_CARDLIST, selected));
+    // Screens stacked over this one, or another copy of the program, may have
+    // changed the file meanwhile.
+    BookChange change(m_book);
+    if (!change)
+        return;
+    // A card gone meanwhile leaves the file as it should be: nothing to write.
+    if (const std::optional<int> slot = m_book.find(name)) {
+        m_book.removeAt(*slot);
+        if (!change.save(SaveMode::InPlace))
+            return;
+    }
+    change.end();
+    DeleteString(res::IDC_DEL_CARDLIST, selected);
+    SetDlgItemText(res::IDC_DEL_CARDNAME, QString());
+    m_cardList->setCurrentIndex(-1); // shows "Card List" again
+    ShowHomeScreen();
     showName(false);
 }
 
+// The same cards are written again, as they are in the file now: the book
+// loaded at opening may be older than what screens stacked over this one
+// wrote. A refusal or failure is told, and the user still goes home.
 void CDeletecard::SaveAndReturn()
 {
-    CardFile::save(m_book, SaveMode::InPlace);
+    if (BookChange change(m_book); change)
+        change.save(SaveMode::InPlace);
     ShowHomeScreen();
 }
 
 void CDeletecard::OnCancelClicked()
 {
-    reload(m_book);
     SaveAndReturn();
 }

@@ -24,7 +24,8 @@ private:
     void OnCardSelect();
     void OnDelete();
     void OnCancelClicked();
-    // Both buttons end here: the book back to the file, then home.
+    // Cancel, and Cancel to the question, end here: the cards written again,
+    // then home.
     void SaveAndReturn();
     void showName(bool show);
 

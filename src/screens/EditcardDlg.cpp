@@ -95,7 +95,7 @@ void CEditcard::showCard(const CardRecord& card)
 
 void CEditcard::OnCardSelect()
 {
-    if (!reload(m_book).ranToEnd)
+    if (!reload(m_book).trusted())
         return;
     const std::u16string name = u16(selectedName());
     // With several cards of one name, the last one stays in the fields.
@@ -114,7 +114,7 @@ void CEditcard::OnPinOptionChange()
     }
     ShowItem(res::IDC_EDIT_PIN, true);
     SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, false);
-    if (!reload(m_book).ranToEnd)
+    if (!reload(m_book).trusted())
         return;
     const std::u16string name = u16(selectedName());
     for (int i = 0; i < m_book.count(); ++i)
@@ -155,12 +155,14 @@ CardRecord CEditcard::cardFromFields() const
 // The card being edited may have been deleted since it was selected, by a
 // screen stacked over this one or by another copy of the program. Saving
 // would then write nothing, so the user is told instead of thanked.
-bool CEditcard::refusedAsGone()
+bool CEditcard::isGone() const
 {
-    if (m_book.find(u16(selectedName())))
-        return false;
-    AppMessageBox(QStringLiteral("This card no longer exists: it was deleted meanwhile. Nothing was saved."));
-    return true;
+    return !m_book.find(u16(selectedName()));
+}
+
+QString CEditcard::goneText()
+{
+    return QStringLiteral("This card no longer exists: it was deleted meanwhile. Nothing was saved.");
 }
 
 void CEditcard::OnSave()
@@ -171,8 +173,10 @@ void CEditcard::OnSave()
     }
     // Screens stacked over this one may have changed the file meanwhile.
     reload(m_book);
-    if (refusedAsGone())
+    if (isGone()) {
+        AppMessageBox(goneText());
         return;
+    }
     // The book still holds the edited card under its old name, so only a
     // second card of the typed name makes a duplicate.
     if (m_book.countNamed(u16(m_cardName->text())) == 2) {
@@ -187,16 +191,20 @@ void CEditcard::OnSave()
     const std::u16string oldName = u16(selectedName());
     const CardRecord edited = cardFromFields();
     // Another copy of the program may have written while the question was up.
-    reload(m_book);
-    if (refusedAsGone())
+    BookChange change(m_book);
+    if (!change)
         return;
-    for (int i = 0; i < m_book.count(); ++i) {
-        if (m_book.slot(i).cardName != oldName)
-            continue;
-        m_book.slot(i) = edited;
-        CardFile::save(m_book, SaveMode::Replace);
+    if (isGone()) {
+        change.refuse(goneText());
+        return;
     }
-    OnOK();
+    // Every card of the old name takes the fields; one save then keeps them
+    // all or, failing, none.
+    for (int i = 0; i < m_book.count(); ++i)
+        if (m_book.slot(i).cardName == oldName)
+            m_book.slot(i) = edited;
+    if (change.save(SaveMode::Replace))
+        OnOK();
 }
 
 void CEditcard::OnCancelClicked()

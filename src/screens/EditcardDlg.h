@@ -29,7 +29,8 @@ private:
     // The first refusal among the fields, or an empty text when all pass.
     QString validationFailure() const;
     CardRecord cardFromFields() const;
-    bool refusedAsGone();
+    bool isGone() const;
+    static QString goneText();
     QString selectedName() const;
     void showCard(const CardRecord& card);
 

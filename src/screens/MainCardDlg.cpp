@@ -99,14 +99,11 @@ CardRecord CMainCardDlg::cardFromFields() const
 }
 
 // A name the book already holds is refused, and a fresh add screen opened.
-bool CMainCardDlg::refusedAsDuplicate(const CardRecord& card)
+void CMainCardDlg::refuseDuplicate()
 {
-    if (!m_book.find(card.cardName))
-        return false;
     AppMessageBox(QStringLiteral("Card name exist.Please add card with different name"));
     CMainCardDlg again(this);
     again.DoModal();
-    return true;
 }
 
 void CMainCardDlg::OnAdd()
@@ -118,8 +115,10 @@ void CMainCardDlg::OnAdd()
     // Screens stacked over this one may have changed the file since it opened.
     reload(m_book);
     const CardRecord card = cardFromFields();
-    if (refusedAsDuplicate(card))
+    if (m_book.find(card.cardName)) {
+        refuseDuplicate();
         return;
+    }
     if (m_book.count() == CardBook::kSlots) {
         AppMessageBox(bookFullText());
         return;
@@ -130,15 +129,20 @@ void CMainCardDlg::OnAdd()
     }
     // Another copy of the program may have written while the question was up,
     // even a card of this very name.
-    reload(m_book);
-    if (refusedAsDuplicate(card))
+    BookChange change(m_book);
+    if (!change)
         return;
-    if (!m_book.append(card)) {
-        AppMessageBox(bookFullText());
+    if (m_book.find(card.cardName)) {
+        change.end();
+        refuseDuplicate();
         return;
     }
-    CardFile::save(m_book, SaveMode::Replace);
-    ShowHomeScreen();
+    if (!m_book.append(card)) {
+        change.refuse(bookFullText());
+        return;
+    }
+    if (change.save(SaveMode::Replace))
+        ShowHomeScreen();
 }
 
 void CMainCardDlg::OnCancelClicked()

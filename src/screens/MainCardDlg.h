@@ -28,7 +28,7 @@ private:
     // The first refusal among the fields, or an empty text when all pass.
     QString validationFailure() const;
     CardRecord cardFromFields() const;
-    bool refusedAsDuplicate(const CardRecord& card);
+    void refuseDuplicate();
 
     QComboBox* m_hiddenList = nullptr;
     QComboBox* m_pinOption = nullptr;

@@ -134,11 +134,16 @@ private slots:
                  "FFFFFFFFFFFFFF010000000100000078", "FFFEFFFFFFFFFFFFFFFFFFFFFF7F00000000",
                  "FFFFFFFFFFFFFFFFFFFF7F00000000", "FFFEFFFFFFFFFEFFFFFF", "FFFEFFFFFDFF4100", "FFFEFF02410042" })
             QTest::addRow("length %s", h) << first + hex(h) << 1 << false << kThree.mid(0, 1);
-        QStringList twelve; // past the tenth: the cards kept aside
-        for (int i = 1; i <= 12; ++i)
-            twelve << QStringLiteral("N%1|5||1||").arg(i);
-        QTest::newRow("12 cards") << withCount(12, twelve) + "junk" << 10 << true << twelve;
-        QTest::newRow("12 cards, cut") << withCount(12, twelve).chopped(3) << 10 << false << twelve.mid(0, 11);
+        QStringList many; // past the tenth: the cards kept aside, up to the cap
+        for (int i = 1; i <= 11 + int(CardFile::kMaxAside); ++i)
+            many << QStringLiteral("N%1|5||1||").arg(i);
+        const QStringList capped = many.mid(0, 10 + CardFile::kMaxAside);
+        QTest::newRow("12 cards, cut") << withCount(12, many.mid(0, 12)).chopped(3) << 10 << false << many.mid(0, 11);
+        QTest::newRow("aside at the cap") << withCount(capped.size(), capped) << 10 << true << capped;
+        QTest::newRow("aside past the cap") << withCount(many.size(), many) << 10 << false << capped;
+        const QByteArray full = three + QByteArray(CardFile::kMaxFileBytes - three.size(), 'p');
+        QTest::newRow("size at the limit") << full << 3 << true << kThree;
+        QTest::newRow("size past the limit") << full + "p" << 3 << false << kThree;
         QTest::newRow("no file") << QByteArray() << 0 << false << QStringList();
         QTest::newRow("empty file") << QByteArray("") << 0 << false << QStringList();
         QTest::newRow("3 bytes") << hex("010000") << 0 << false << QStringList();
@@ -163,6 +168,7 @@ private slots:
         const LoadResult r = CardFile::load(book);
         QCOMPARE(r.complete, complete);
         QCOMPARE(r.ranToEnd, ranToEnd);
+        QCOMPARE(r.tooBig, QByteArray(QTest::currentDataTag()).contains("past the")); // no screen may rewrite it
         for (int i = 0; i < CardBook::kSlots; ++i)
             QCOMPARE(str(book.slot(i)), held.value(i, kOld));
         QStringList aside; // any file read resets them
@@ -178,7 +184,7 @@ private slots:
         CardBook book = bookOf({ "A" });
         QCOMPARE(CardFile::load(book).complete, 0);
         QVERIFY(book == bookOf({ "A" }));
-        QVERIFY(!CardFile::save(book, SaveMode::InPlace));
+        QVERIFY(CardFile::save(book, SaveMode::InPlace).error == std::errc::invalid_argument);
     }
 
     void save_data()
@@ -199,6 +205,8 @@ private slots:
             << withCount(2, kThree.mid(0, 2)) + three.mid(withCount(2, kThree.mid(0, 2)).size());
         QTest::newRow("in place, longer") << hex("00000000") << inPlace << kThree << QStringList() << three;
         QTest::newRow("in place, no file") << QByteArray() << inPlace << kThree << QStringList() << QByteArray();
+        QTest::newRow("in place, old too big")
+            << QByteArray(CardFile::kMaxFileBytes + 1, 'p') << inPlace << kThree << QStringList() << QByteArray();
         const QStringList twelve = names("N", 1, 12);
         QTest::newRow("aside written back")
             << QByteArray() << replace << twelve.mid(0, 10) << twelve.mid(10) << withCount(12, twelve);
@@ -224,8 +232,8 @@ private slots:
         for (const CardRecord& c : recs(cards))
             book.append(c);
         book.overflow() = recs(aside);
-        QCOMPARE(CardFile::save(book, SaveMode(mode)), !expected.isNull());
-        QCOMPARE(readCardFile(), expected.isNull() ? QByteArray("<missing>") : expected);
+        QCOMPARE(bool(CardFile::save(book, SaveMode(mode))), !expected.isNull());
+        QCOMPARE(readCardFile(), !expected.isNull() ? expected : old.isNull() ? QByteArray("<missing>") : old);
     }
 
     void bookOps_data()
@@ -297,9 +305,9 @@ private slots:
                 100, saved.rlim_max
             }; // the new content does not fit
             ::setrlimit(RLIMIT_FSIZE, &small);
-            const bool ok = CardFile::save(bookOf(names("C", 1, 10)), mode);
+            const SaveResult r = CardFile::save(bookOf(names("C", 1, 10)), mode);
             ::setrlimit(RLIMIT_FSIZE, &saved);
-            QVERIFY(!ok);
+            QVERIFY(r.error == std::errc::file_too_large); // the failing step's own error
             QCOMPARE(readCardFile(), old);
             QCOMPARE(QDir(m_dir.path() + "/dialer").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                 QStringList { "Card.bin" });
@@ -331,6 +339,44 @@ private slots:
         }
         QCOMPARE(QDir(m_dir.filePath("a/b")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             (QStringList { ".Card.bin.new001", ".Card.bin.toolong1", "Card.bin", "notes" }));
+    }
+
+    // A link at Card.bin is replaced; the file it named is not written, nor read in place.
+    void symlinkReplaced()
+    {
+        for (const SaveMode mode : { SaveMode::Replace, SaveMode::InPlace }) {
+            const QString target = m_dir.filePath(QString::number(int(mode)));
+            writeCardFile(withCount(3, kThree));
+            QVERIFY(QFile::rename(cardPath(), target) && QFile::link(target, cardPath()));
+            QVERIFY(CardFile::save(bookOf({ "A" }), mode));
+            QCOMPARE(slurp(target), withCount(3, kThree));
+            QCOMPARE(readCardFile(), fileBytes({ bookOf({ "A" }).slot(0) }));
+        }
+    }
+
+    // Two copies of the program change their own card 1,000 times at once: no change is undone.
+    void lockedChanges()
+    {
+        writeCardFile(withCount(2, { "A|0", "B|0" }));
+        pid_t children[2];
+        for (int c = 0; c < 2; ++c) {
+            if ((children[c] = ::fork()) != 0)
+                continue;
+            bool ok = true;
+            for (int i = 1; ok && i <= 1000; ++i) {
+                const CardFile::Lock lock(CardFile::defaultPath(), std::chrono::minutes(1)); // the other may hold on
+                CardBook book;
+                CardFile::load(book);
+                std::u16string& mine = book.slot(c).accessNumber;
+                ok = lock.held() && mine == QString::number(i - 1).toStdU16String();
+                mine = QString::number(i).toStdU16String();
+                ok = ok && CardFile::save(book, SaveMode::Replace);
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+        for (int status = -1; const pid_t child : children)
+            QVERIFY(::waitpid(child, &status, 0) == child && status == 0);
+        QCOMPARE(readCardFile(), withCount(2, { "A|1000", "B|1000" }));
     }
 
     // XDG_DATA_HOME counts only when it is an absolute path, as every

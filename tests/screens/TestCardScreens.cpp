@@ -33,6 +33,9 @@ const QString kDeleteAsk = box("Are you sure you want to delete this Telvane?");
 const QString kAddDuplicate = box("Card name exist.Please add card with different name");
 const QString kGone = box("This card no longer exists: it was deleted meanwhile. Nothing was saved.");
 const QString kHomeScreen = QStringLiteral("screen:CDialerDlg");
+const QString kBusy = box("The card book is in use by another copy of this program. Nothing was saved: try again.");
+const QString kTooBig = box("The card file is too big to rewrite safely. It was left as it is: nothing was saved.");
+const QString kFull = box("Your change was not saved: No space left on device. The card file is as it was.");
 
 // `after`: the cards the file holds at the end (a delete writes them over
 // the old file's start); none: nothing written since the last outside write.
@@ -58,7 +61,7 @@ class TestCardScreens : public QObject {
 
     void columns()
     {
-        QTest::addColumn<Cards>("before"); // none: no file
+        QTest::addColumn<Cards>("before"); // none: not even the folder
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<std::optional<Cards>>("after");
@@ -72,7 +75,7 @@ class TestCardScreens : public QObject {
         QFETCH(QStringList, log);
         QFETCH(std::optional<Cards>, after);
         QFETCH(Cards, meanwhile);
-        before.empty() ? void(QFile::remove(cardPath())) : writeCards(before);
+        before.empty() ? void(QDir(QFileInfo(cardPath()).path()).removeRecursively()) : writeCards(before);
         const QByteArray old = readCardFile();
         const quint64 inode = cardFileInode();
         QCOMPARE(run<S>(steps, [&] { writeCards(meanwhile); }), log);
@@ -221,6 +224,39 @@ private slots:
             { kHomeScreen, kDeleteAsk, kHomeScreen }, Cards { kHome, added }, { kHome, kWork, added });
         row("gone meanwhile", three, "#1044 home* 1045>Work #1043 ok home @1045",
             { kHomeScreen, kDeleteAsk, kHomeScreen, "1045@Away,Home" }, {}, { kHome, kAway });
+    }
+
+    // A change that cannot be written is told, the file left as it was, the screen kept as it is.
+    void writeRefused_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("log");
+        for (const auto& [fault, text] : { std::pair("too big", kTooBig), { "busy", kBusy }, { "disk full", kFull } }) {
+            QTest::addRow("add, %s", fault) << "1016=Mine 1017=5 1020=2 #1022 ok ok" << QStringList { kAddAsk, text };
+            QTest::addRow("edit, %s", fault) << "1048>Work 1058=7 #1059 ok ok" << QStringList { kEditAsk, text };
+            QTest::addRow("delete, %s", fault) << "1045>Work #1043 ok ok" << QStringList { kDeleteAsk, text };
+            QTest::addRow("delete's Cancel, %s", fault) << "#1044 ok home" << QStringList { text, kHomeScreen };
+        }
+    }
+
+    void writeRefused()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QStringList, log);
+        const QString tag = QTest::currentDataTag();
+        const qsizetype past = tag.endsWith("too big") ? CardFile::kMaxFileBytes : 0; // bytes past the last card
+        writeCardFile(fileBytes({ kHome, kWork, kAway }) + QByteArray(past, 'p'));
+        const QByteArray old = readCardFile();
+        std::optional<CardFile::Lock> other; // another copy of the program, changing the file
+        if (tag.endsWith("busy"))
+            other.emplace();
+        qputenv("DIALER_TEST_SAVE_HOOK", tag.endsWith("disk full") ? "disk-full" : "");
+        const QStringList got = tag.startsWith("add") ? run<CMainCardDlg>(steps)
+            : tag.startsWith("edit")                  ? run<CEditcard>(steps)
+                                                      : run<CDeletecard>(steps);
+        qunsetenv("DIALER_TEST_SAVE_HOOK");
+        QCOMPARE(got, log);
+        QCOMPARE(readCardFile(), old);
     }
 
     void add() { scenario<CMainCardDlg>(); }
