@@ -33,6 +33,13 @@ QDBusMessage callMethod(const QString& path, const char* interface, const char* 
 void callAsync(const QDBusConnection& bus, const QDBusMessage& request, std::chrono::milliseconds timeout,
     QObject* context, std::function<void(const QDBusMessage&)> handle)
 {
+    // Qt never finishes a call made on a connection that is down.
+    if (!bus.isConnected()) {
+        QTimer::singleShot(0, context, [handle = std::move(handle)] {
+            handle(QDBusMessage::createError(QDBusError::Disconnected, QStringLiteral("no system bus")));
+        });
+        return;
+    }
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(request, static_cast<int>(timeout.count())), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [handle = std::move(handle)](auto* done) {
         done->deleteLater();
@@ -95,16 +102,12 @@ QString signatureOf(const QVariant& value)
 void findVoiceModem(const QDBusConnection& bus, std::chrono::milliseconds timeout, QObject* context,
     std::function<void(const ModemLookup&)> found)
 {
-    if (!bus.isConnected()) {
-        found({});
-        return;
-    }
     const QDBusMessage request
         = QDBusMessage::createMethodCall(QString::fromLatin1(mm::kService), QString::fromLatin1(mm::kRootPath),
             QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("GetManagedObjects"));
     callAsync(bus, request, timeout, context, [found = std::move(found)](const QDBusMessage& reply) {
-        // Any other error is a bus without ModemManager, or one that will not
-        // let us near it: no modem either way.
+        // Any other error is no system bus, a bus without ModemManager, or
+        // one that will not let us near it: no modem either way.
         if (reply.type() != QDBusMessage::ReplyMessage) {
             found({ {}, noAnswer(reply) ? QString::fromUtf8(messages::kModemManagerSilent) : QString() });
             return;
