@@ -81,6 +81,8 @@ bool CConfirmcall::OnInitDialog()
 
 void CConfirmcall::OnPlaceCall()
 {
+    if (m_placing) // Ok again while the phone service works on the first
+        return;
     // g_pPhonecallDlg is the make-call screen that opened this one: any
     // make-call screen stacked above since has closed and handed it back.
     const Cphonecall* call = g_pPhonecallDlg;
@@ -97,7 +99,10 @@ void CConfirmcall::OnPlaceCall()
     info.dwFlags = PMCF_DEFAULT;
     info.pszDestAddress = composed.dialString.c_str();
     info.pszCalledParty = u"";
-    if (PhoneMakeCall(&info) < 0) {
+    m_placing = true;
+    const std::int32_t status = PhoneMakeCall(&info);
+    m_placing = false;
+    if (status < 0 && status != kPhoneCallCancelled) {
         AppMessageBox(PhoneLastError());
         return;
     }
@@ -106,5 +111,20 @@ void CConfirmcall::OnPlaceCall()
 
 void CConfirmcall::OnReturnHome()
 {
-    ShowHomeScreen();
+    // While Ok waits for the phone service, Cancel stops the placement and
+    // Ok's handler, on its way out, goes home.
+    if (m_placing)
+        PhoneCancelMakeCall();
+    else
+        ShowHomeScreen();
+}
+
+void CConfirmcall::reject()
+{
+    // The dialog cannot end under the placement's wait: Escape and the
+    // window's close button cancel it as the Cancel button does.
+    if (m_placing)
+        OnReturnHome();
+    else
+        CDialogBase::reject();
 }

@@ -14,6 +14,8 @@ class CConfirmcall : public CDialogBase {
 public:
     explicit CConfirmcall(QWidget* parent = nullptr);
 
+    void reject() override;
+
 protected:
     bool OnInitDialog() override;
     void DoDataExchange() override;
@@ -35,6 +37,7 @@ private:
     // The composition's working values: access number, PIN in use and the
     // two pause counts, meaningful only while Ok composes.
     DialWorkingValues m_work;
+    bool m_placing = false; // Ok is waiting for the phone service
 };
 
 // Routes the phone service's late failures (the call ended before its tones,

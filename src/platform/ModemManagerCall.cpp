@@ -19,12 +19,6 @@
 namespace phone {
 namespace {
 
-// Lookups and CreateCall are answered at once by a working ModemManager.
-constexpr int kLookupTimeoutMs = 5000;
-// Start waits for the modem's dial command, which some modems answer late.
-constexpr int kStartTimeoutMs = 10000;
-constexpr int kDtmfTimeoutMs = 10000;
-
 using InterfaceMap = QMap<QString, QVariantMap>;
 using ManagedObjects = QMap<QDBusObjectPath, InterfaceMap>;
 
@@ -34,109 +28,262 @@ QDBusMessage callMethod(const QString& path, const char* interface, const char* 
         QString::fromLatin1(mm::kService), path, QString::fromLatin1(interface), QString::fromLatin1(method));
 }
 
-QString withDetail(const char* text, const QDBusMessage& reply)
+// Hands the reply to `handle` on the event loop; nothing comes once `context`
+// is gone. A reply that does not come in time arrives as a NoReply error.
+void callAsync(const QDBusConnection& bus, const QDBusMessage& request, std::chrono::milliseconds timeout,
+    QObject* context, std::function<void(const QDBusMessage&)> handle)
 {
-    const QString detail = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+    // Qt never finishes a call made on a connection that is down.
+    if (!bus.isConnected()) {
+        QTimer::singleShot(0, context, [handle = std::move(handle)] {
+            handle(QDBusMessage::createError(QDBusError::Disconnected, QStringLiteral("no system bus")));
+        });
+        return;
+    }
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(request, static_cast<int>(timeout.count())), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [handle = std::move(handle)](auto* done) {
+        done->deleteLater();
+        handle(done->reply());
+    });
+}
+
+bool noAnswer(const QDBusMessage& reply)
+{
+    const QString name = reply.errorName();
+    return name == u"org.freedesktop.DBus.Error.NoReply" || name == u"org.freedesktop.DBus.Error.Timeout"
+        || name == u"org.freedesktop.DBus.Error.TimedOut";
+}
+
+QString withDetail(const char* text, const QString& detail)
+{
     return detail.isEmpty() ? QString::fromUtf8(text) : QString::fromUtf8(text) + u'\n' + detail;
 }
 
-std::optional<int> readState(const QDBusConnection& bus, const QString& callPath)
+QString unreadable(const char* text, const char* what, const QString& signature)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(mm::kService), callPath,
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QString::fromLatin1(mm::kCallInterface) << QStringLiteral("State");
-    const QDBusMessage reply = bus.call(get, QDBus::Block, kLookupTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    return withDetail(text,
+        QString::fromLatin1(what) + QStringLiteral(": ")
+            + (signature.isEmpty() ? QStringLiteral("nothing") : signature));
+}
+
+// Empty when `reply` is an answer of `signature`; else what to tell the user:
+// no answer, ModemManager's refusal with its reason, or an answer that
+// cannot be read.
+QString replyFault(const QDBusMessage& reply, const char* signature, const char* method, const char* refusal)
+{
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        return reply.signature() == QLatin1String(signature)
+            ? QString()
+            : unreadable(messages::kModemManagerUnreadable, method, reply.signature());
+    }
+    if (noAnswer(reply))
+        return QString::fromUtf8(messages::kModemManagerSilent);
+    return withDetail(refusal, reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage());
+}
+
+// A call state is an integer, signed as ModemManager sends it or unsigned.
+std::optional<int> stateFrom(const QVariant& value)
+{
+    const int type = value.metaType().id();
+    if (type != QMetaType::Int && type != QMetaType::UInt)
         return std::nullopt;
-    bool ok = false;
-    const int state = reply.arguments().constFirst().value<QDBusVariant>().variant().toInt(&ok);
-    return ok ? std::optional<int>(state) : std::nullopt;
+    return value.toInt();
+}
+
+QString signatureOf(const QVariant& value)
+{
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>())
+        return value.value<QDBusArgument>().currentSignature();
+    return QString::fromLatin1(QDBusMetaType::typeToSignature(value.metaType()));
 }
 
 } // namespace
 
-std::optional<QString> findVoiceModem(const QDBusConnection& bus)
+void findVoiceModem(const QDBusConnection& bus, std::chrono::milliseconds timeout, QObject* context,
+    std::function<void(const ModemLookup&)> found)
 {
-    if (!bus.isConnected())
-        return std::nullopt;
     const QDBusMessage request
         = QDBusMessage::createMethodCall(QString::fromLatin1(mm::kService), QString::fromLatin1(mm::kRootPath),
             QStringLiteral("org.freedesktop.DBus.ObjectManager"), QStringLiteral("GetManagedObjects"));
-    const QDBusMessage reply = bus.call(request, QDBus::Block, kLookupTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return std::nullopt;
-    const auto objects = qdbus_cast<ManagedObjects>(reply.arguments().constFirst());
-    for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
-        if (it.value().contains(QString::fromLatin1(mm::kVoiceInterface)))
-            return it.key().path();
-    }
-    return std::nullopt;
+    callAsync(bus, request, timeout, context, [found = std::move(found)](const QDBusMessage& reply) {
+        // Any other error is no system bus, a bus without ModemManager, or
+        // one that will not let us near it: no modem either way.
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            found({ {}, noAnswer(reply) ? QString::fromUtf8(messages::kModemManagerSilent) : QString() });
+            return;
+        }
+        if (reply.signature() != u"a{oa{sa{sv}}}") {
+            found({ {}, unreadable(messages::kModemManagerUnreadable, "GetManagedObjects", reply.signature()) });
+            return;
+        }
+        const auto objects = qdbus_cast<ManagedObjects>(reply.arguments().constFirst());
+        for (auto it = objects.cbegin(); it != objects.cend(); ++it) {
+            if (it.value().contains(QString::fromLatin1(mm::kVoiceInterface))) {
+                found({ it.key().path(), {} });
+                return;
+            }
+        }
+        found({});
+    });
 }
 
-PlaceOutcome ModemManagerCall::place(
-    const QDBusConnection& bus, const QString& modemPath, const QString& dialString, const CallHooks& hooks)
-{
-    const DialSplit split = splitDialString(dialString);
-    if (split.number.isEmpty())
-        return { QString::fromUtf8(messages::kNoNumber), nullptr };
-
-    QDBusMessage create = callMethod(modemPath, mm::kVoiceInterface, "CreateCall");
-    create << QVariantMap { { QStringLiteral("number"), split.number } };
-    const QDBusMessage created = bus.call(create, QDBus::Block, kLookupTimeoutMs);
-    if (created.type() != QDBusMessage::ReplyMessage || created.arguments().isEmpty())
-        return { withDetail(messages::kModemRefusedCall, created), nullptr };
-    const QString callPath = created.arguments().constFirst().value<QDBusObjectPath>().path();
-    if (callPath.isEmpty())
-        return { QString::fromUtf8(messages::kModemRefusedCall), nullptr };
-
-    // Listen before Start, so that no state change can slip past.
-    auto call = std::make_unique<ModemManagerCall>(bus, modemPath, callPath, postDialSteps(split.postDial), hooks);
-
-    const QDBusMessage started
-        = bus.call(callMethod(callPath, mm::kCallInterface, "Start"), QDBus::Block, kStartTimeoutMs);
-    if (started.type() != QDBusMessage::ReplyMessage) {
-        // Do not leave a call that never started in the modem's list.
-        QDBusMessage remove = callMethod(modemPath, mm::kVoiceInterface, "DeleteCall");
-        remove << QVariant::fromValue(QDBusObjectPath(callPath));
-        bus.call(remove, QDBus::NoBlock);
-        return { withDetail(messages::kModemRefusedCall, started), nullptr };
-    }
-    if (call->m_steps.empty())
-        return {};
-    if (const auto state = readState(bus, callPath))
-        call->applyState(*state);
-    return { {}, std::move(call) };
-}
-
-ModemManagerCall::ModemManagerCall(const QDBusConnection& bus, QString modemPath, QString callPath,
-    std::vector<PostDialStep> steps, const CallHooks& hooks)
+ModemManagerCall::ModemManagerCall(
+    const QDBusConnection& bus, QString modemPath, const QString& dialString, const CallHooks& hooks)
     : m_bus(bus)
     , m_modemPath(std::move(modemPath))
-    , m_callPath(std::move(callPath))
-    , m_steps(std::move(steps))
     , m_hooks(hooks)
 {
-    const QString service = QString::fromLatin1(mm::kService);
-    m_bus.connect(service, m_callPath, QString::fromLatin1(mm::kCallInterface), QStringLiteral("StateChanged"), this,
-        SLOT(onStateChanged(int, int, uint)));
-    m_bus.connect(service, m_modemPath, QString::fromLatin1(mm::kVoiceInterface), QStringLiteral("CallDeleted"), this,
-        SLOT(onCallDeleted(QDBusObjectPath)));
-    auto* watcher = new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForUnregistration, this);
+    const DialSplit split = splitDialString(dialString);
+    m_number = split.number;
+    m_steps = postDialSteps(split.postDial);
+    auto* watcher = new QDBusServiceWatcher(
+        QString::fromLatin1(mm::kService), m_bus, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &ModemManagerCall::onServiceGone);
 }
 
 ModemManagerCall::~ModemManagerCall()
 {
-    const QString service = QString::fromLatin1(mm::kService);
-    m_bus.disconnect(service, m_callPath, QString::fromLatin1(mm::kCallInterface), QStringLiteral("StateChanged"), this,
-        SLOT(onStateChanged(int, int, uint)));
-    m_bus.disconnect(service, m_modemPath, QString::fromLatin1(mm::kVoiceInterface), QStringLiteral("CallDeleted"),
-        this, SLOT(onCallDeleted(QDBusObjectPath)));
+    if (!m_callPath.isEmpty() && !m_steps.empty())
+        listen(false);
 }
 
-void ModemManagerCall::onStateChanged(int /*oldState*/, int newState, uint /*reason*/)
+void ModemManagerCall::listen(bool on)
 {
-    applyState(newState);
+    const QString service = QString::fromLatin1(mm::kService);
+    using Subscription = bool (QDBusConnection::*)(
+        const QString&, const QString&, const QString&, const QString&, QObject*, const char*);
+    const auto change = on ? static_cast<Subscription>(&QDBusConnection::connect)
+                           : static_cast<Subscription>(&QDBusConnection::disconnect);
+    // A slot that takes the whole message sees every StateChanged, whatever
+    // its arguments, so that a malformed one is noticed rather than dropped.
+    (m_bus.*change)(service, m_callPath, QString::fromLatin1(mm::kCallInterface), QStringLiteral("StateChanged"), this,
+        SLOT(onStateChanged(QDBusMessage)));
+    (m_bus.*change)(service, m_modemPath, QString::fromLatin1(mm::kVoiceInterface), QStringLiteral("CallDeleted"), this,
+        SLOT(onCallDeleted(QDBusObjectPath)));
+}
+
+void ModemManagerCall::send(const QDBusMessage& request, std::chrono::milliseconds timeout,
+    void (ModemManagerCall::*handle)(const QDBusMessage&))
+{
+    callAsync(m_bus, request, timeout, this, [this, handle](const QDBusMessage& reply) { (this->*handle)(reply); });
+}
+
+void ModemManagerCall::place()
+{
+    if (m_number.isEmpty()) {
+        fault(QString::fromUtf8(messages::kNoNumber), Cleanup::None);
+        return;
+    }
+    QDBusMessage create = callMethod(m_modemPath, mm::kVoiceInterface, "CreateCall");
+    create << QVariantMap { { QStringLiteral("number"), m_number } };
+    send(create, m_hooks.timeouts.lookup, &ModemManagerCall::onCreated);
+}
+
+void ModemManagerCall::abandon()
+{
+    if (m_phase == Phase::Playing || m_phase == Phase::Over)
+        return;
+    m_abandoned = true;
+    // A call still being created is deleted when CreateCall answers.
+    if (m_phase != Phase::Creating)
+        fault({}, Cleanup::Delete);
+}
+
+void ModemManagerCall::onCreated(const QDBusMessage& reply)
+{
+    const QString problem = replyFault(reply, "o", "CreateCall", messages::kModemRefusedCall);
+    if (!problem.isEmpty()) {
+        fault(problem, Cleanup::None);
+        return;
+    }
+    m_callPath = reply.arguments().constFirst().value<QDBusObjectPath>().path();
+    if (m_abandoned) {
+        fault({}, Cleanup::Delete);
+        return;
+    }
+    // Listen before Start, so that no state change can slip past. A call
+    // with no tones to play has no use for its state.
+    if (!m_steps.empty())
+        listen(true);
+    m_phase = Phase::Starting;
+    send(callMethod(m_callPath, mm::kCallInterface, "Start"), m_hooks.timeouts.start, &ModemManagerCall::onStarted);
+}
+
+void ModemManagerCall::onStarted(const QDBusMessage& reply)
+{
+    const QString problem = replyFault(reply, "", "Start", messages::kModemRefusedCall);
+    if (!problem.isEmpty()) {
+        // Do not leave a call that never started in the modem's list.
+        fault(problem, Cleanup::Delete);
+        return;
+    }
+    if (m_steps.empty() || m_done) {
+        placementDone();
+        return;
+    }
+    m_phase = Phase::Reading;
+    QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(mm::kService), m_callPath,
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QString::fromLatin1(mm::kCallInterface) << QStringLiteral("State");
+    send(get, m_hooks.timeouts.lookup, &ModemManagerCall::onStateRead);
+}
+
+void ModemManagerCall::onStateRead(const QDBusMessage& reply)
+{
+    QString problem = replyFault(reply, "v", "State", messages::kCallStateUnreadable);
+    const QVariant value
+        = problem.isEmpty() ? reply.arguments().constFirst().value<QDBusVariant>().variant() : QVariant();
+    const std::optional<int> state = stateFrom(value);
+    if (problem.isEmpty() && !state)
+        problem = unreadable(messages::kCallStateUnreadable, "State", signatureOf(value));
+    if (!problem.isEmpty()) {
+        fault(problem, Cleanup::Hangup);
+        return;
+    }
+    applyState(*state);
+    placementDone();
+}
+
+void ModemManagerCall::placementDone()
+{
+    m_phase = Phase::Playing;
+    emit placed({});
+    if (m_steps.empty() && !m_done)
+        finish({});
+    else if (m_done) // the call ended while it was being placed: told once the caller has gone on
+        QTimer::singleShot(0, this, &ModemManagerCall::report);
+    else
+        schedule();
+}
+
+void ModemManagerCall::fault(const QString& message, Cleanup cleanup)
+{
+    if (m_phase == Phase::Over || (m_phase == Phase::Playing && m_done))
+        return;
+    if (cleanup == Cleanup::Delete && !m_callPath.isEmpty()) {
+        QDBusMessage remove = callMethod(m_modemPath, mm::kVoiceInterface, "DeleteCall");
+        remove << QVariant::fromValue(QDBusObjectPath(m_callPath));
+        m_bus.send(remove);
+    } else if (cleanup == Cleanup::Hangup) {
+        m_bus.send(callMethod(m_callPath, mm::kCallInterface, "Hangup"));
+    }
+    if (m_phase == Phase::Playing) {
+        finish(message);
+        return;
+    }
+    m_phase = Phase::Over;
+    if (!m_abandoned)
+        emit placed(message);
+    emit ended();
+}
+
+void ModemManagerCall::onStateChanged(const QDBusMessage& signal)
+{
+    if (signal.signature() != u"iiu") {
+        fault(unreadable(messages::kCallStateUnreadable, "StateChanged", signal.signature()), Cleanup::Hangup);
+        return;
+    }
+    applyState(signal.arguments().at(1).toInt());
 }
 
 void ModemManagerCall::onCallDeleted(const QDBusObjectPath& path)
@@ -163,8 +310,8 @@ void ModemManagerCall::applyState(int state)
     }
 }
 
-// Steps never run inside a D-Bus dispatch or inside place(): a question box
-// opened there would hold up PhoneMakeCall's return.
+// Steps never run inside a D-Bus dispatch or before the placement is over: a
+// question box opened there would hold up PhoneMakeCall's return.
 void ModemManagerCall::schedule()
 {
     if (!m_busy && !m_done)
@@ -173,7 +320,7 @@ void ModemManagerCall::schedule()
 
 void ModemManagerCall::advance()
 {
-    if (m_done || m_busy || !m_started)
+    if (m_done || m_busy || !m_started || m_phase != Phase::Playing)
         return;
     if (m_next >= m_steps.size()) {
         finish({});
@@ -225,25 +372,21 @@ void ModemManagerCall::sendTones(const QString& tones)
     m_busy = true;
     QDBusMessage dtmf = callMethod(m_callPath, mm::kCallInterface, "SendDtmf");
     dtmf << tones;
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(dtmf, kDtmfTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
-        done->deleteLater();
-        if (m_done)
-            return;
-        if (done->isError()) {
-            if (m_state == mm::Terminated) {
-                finish(QString::fromUtf8(messages::kCallEndedBeforeTones));
-            } else {
-                const QString detail = done->error().message();
-                finish(detail.isEmpty() ? QString::fromUtf8(messages::kTonesRefused)
-                                        : QString::fromUtf8(messages::kTonesRefused) + u'\n' + detail);
-            }
-            return;
-        }
-        m_busy = false;
-        ++m_next;
-        advance();
-    });
+    send(dtmf, m_hooks.timeouts.tones, &ModemManagerCall::onTonesSent);
+}
+
+void ModemManagerCall::onTonesSent(const QDBusMessage& reply)
+{
+    if (m_done)
+        return;
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        finish(m_state == mm::Terminated ? QString::fromUtf8(messages::kCallEndedBeforeTones)
+                                         : replyFault(reply, "", "SendDtmf", messages::kTonesRefused));
+        return;
+    }
+    m_busy = false;
+    ++m_next;
+    advance();
 }
 
 bool ModemManagerCall::tonesLeft() const
@@ -258,13 +401,15 @@ void ModemManagerCall::finish(const QString& failure)
         return;
     m_done = true;
     m_failure = failure;
-    // A question box is open further down the stack: its answer comes first.
-    if (!m_inQuestion)
+    // A question box is open further down the stack: its answer comes first;
+    // a call still being placed tells its placement first.
+    if (!m_inQuestion && m_phase == Phase::Playing)
         report();
 }
 
 void ModemManagerCall::report()
 {
+    m_phase = Phase::Over;
     if (!m_failure.isEmpty() && m_hooks.fail)
         m_hooks.fail(m_failure);
     emit ended();

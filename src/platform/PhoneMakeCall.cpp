@@ -4,8 +4,10 @@
 #include "PhoneServiceMessages.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <cstddef>
+#include <optional>
 
 namespace {
 
@@ -44,9 +46,24 @@ std::int32_t PhoneMakeCall(const PHONEMAKECALLINFO* info)
         return fail(kPhoneCallFailed, QString::fromUtf8(phone::messages::kNoPhoneService));
 
     const QString dialString = QString::fromUtf16(info->pszDestAddress, static_cast<qsizetype>(length));
-    const phone::CallOutcome outcome = phone::PhoneService::instance().placeCall(dialString);
-    if (!outcome.placed)
-        return fail(kPhoneCallFailed, outcome.error);
+    // The caller waits for the phone service in a loop of its own, so that
+    // windows keep painting, timers keep firing and PhoneCancelMakeCall can
+    // be called meanwhile.
+    auto& service = phone::PhoneService::instance();
+    std::optional<phone::CallOutcome> outcome;
+    QEventLoop waiting;
+    service.placeCall(dialString, [&](const phone::CallOutcome& o) {
+        outcome = o;
+        waiting.quit();
+    });
+    if (!outcome)
+        waiting.exec();
+    if (!outcome) // the application is quitting
+        service.cancelPlacement();
+    if (outcome->cancelled)
+        return fail(kPhoneCallCancelled, {});
+    if (!outcome->placed)
+        return fail(kPhoneCallFailed, outcome->error);
     lastError().clear();
     return kPhoneCallPlaced;
 }
@@ -54,4 +71,10 @@ std::int32_t PhoneMakeCall(const PHONEMAKECALLINFO* info)
 QString PhoneLastError()
 {
     return lastError();
+}
+
+void PhoneCancelMakeCall()
+{
+    if (QCoreApplication::instance() != nullptr)
+        phone::PhoneService::instance().cancelPlacement();
 }

@@ -23,10 +23,16 @@ constexpr std::uint32_t PMCF_DEFAULT = 1;
 constexpr std::int32_t kPhoneCallPlaced = 0;
 constexpr std::int32_t kPhoneCallFailed = static_cast<std::int32_t>(0x80004005u);
 constexpr std::int32_t kPhoneCallInvalidArg = static_cast<std::int32_t>(0x80070057u);
+constexpr std::int32_t kPhoneCallCancelled = static_cast<std::int32_t>(0x800704C7u);
 
 // Places the call through the phone service (see PhoneService); returns
 // kPhoneCallPlaced or a negative status, never success for a call not placed.
+// Events go on being handled until the phone service has answered.
 std::int32_t PhoneMakeCall(const PHONEMAKECALLINFO* info);
+
+// Makes the PhoneMakeCall under way return kPhoneCallCancelled, leaving no
+// call behind; does nothing when none is under way.
+void PhoneCancelMakeCall();
 
 // Why the last PhoneMakeCall failed, for the user; empty after a success.
 QString PhoneLastError();

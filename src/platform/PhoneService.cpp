@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -33,26 +34,72 @@ PhoneService::PhoneService(QObject* parent)
     m_hooks.pause = kDialPause;
 }
 
-CallOutcome PhoneService::placeCall(const QString& dialString)
+void PhoneService::placeCall(const QString& dialString, Placed placed)
 {
+    if (m_placed) {
+        placed({ false, QString::fromUtf8(messages::kPlacingAnother) });
+        return;
+    }
+    m_placed = std::move(placed);
+    const unsigned placement = ++m_placement;
     const QDBusConnection bus = QDBusConnection::systemBus();
-    if (const auto modem = findVoiceModem(bus)) {
-        PlaceOutcome outcome = ModemManagerCall::place(bus, *modem, dialString, m_hooks);
-        if (!outcome.error.isEmpty())
-            return { false, outcome.error };
-        if (outcome.call) {
-            ModemManagerCall* call = outcome.call.get();
-            connect(call, &ModemManagerCall::ended, this, [this, call] { forget(call); });
-            m_calls.push_back(std::move(outcome.call));
-        }
-        return { true, {} };
+    findVoiceModem(bus, m_hooks.timeouts.lookup, this, [=, this](const ModemLookup& found) {
+        if (placement != m_placement)
+            return;
+        if (!found.error.isEmpty())
+            endPlacement({ false, found.error });
+        else if (found.modem)
+            placeThroughModem(bus, *found.modem, dialString);
+        else
+            placeThroughTel(dialString);
+    });
+}
+
+void PhoneService::placeThroughModem(const QDBusConnection& bus, const QString& modem, const QString& dialString)
+{
+    m_calls.push_back(std::make_unique<ModemManagerCall>(bus, modem, dialString, m_hooks));
+    ModemManagerCall* call = m_calls.back().get();
+    m_placing = call;
+    connect(call, &ModemManagerCall::placed, this, [this](const QString& error) {
+        endPlacement({ error.isEmpty(), error });
+    });
+    connect(call, &ModemManagerCall::ended, this, [this, call] { forget(call); });
+    call->place();
+}
+
+void PhoneService::placeThroughTel(const QString& dialString)
+{
+    if (!m_tel.available) {
+        endPlacement({ false, QString::fromUtf8(messages::kNoPhoneService) });
+        return;
     }
-    if (m_tel.available && m_tel.available()) {
-        if (m_tel.open && m_tel.open(QUrl(telUriFor(dialString), QUrl::StrictMode)))
-            return { true, {} };
-        return { false, QString::fromUtf8(messages::kTelHandlerFailed) };
-    }
-    return { false, QString::fromUtf8(messages::kNoPhoneService) };
+    m_tel.available([this, placement = m_placement, dialString](bool available) {
+        if (placement != m_placement)
+            return;
+        if (!available)
+            endPlacement({ false, QString::fromUtf8(messages::kNoPhoneService) });
+        else if (m_tel.open && m_tel.open(QUrl(telUriFor(dialString), QUrl::StrictMode)))
+            endPlacement({ true, {} });
+        else
+            endPlacement({ false, QString::fromUtf8(messages::kTelHandlerFailed) });
+    });
+}
+
+void PhoneService::cancelPlacement()
+{
+    if (!m_placed)
+        return;
+    if (m_placing)
+        m_placing->abandon();
+    endPlacement({ false, {}, true });
+}
+
+void PhoneService::endPlacement(const CallOutcome& outcome)
+{
+    ++m_placement;
+    m_placing = nullptr;
+    if (const Placed placed = std::exchange(m_placed, {}))
+        placed(outcome);
 }
 
 void PhoneService::forget(ModemManagerCall* call)
@@ -99,20 +146,31 @@ void PhoneService::setTelHandlerForTesting(TelHandler handler)
     m_tel = std::move(handler);
 }
 
+void PhoneService::setTimeoutsForTesting(ReplyTimeouts timeouts)
+{
+    m_hooks.timeouts = timeouts;
+}
+
 PhoneService::TelHandler PhoneService::desktopTelHandler()
 {
     TelHandler handler;
-    handler.available = [] {
-        QProcess query;
-        query.start(QStringLiteral("xdg-mime"),
+    handler.available = [this](std::function<void(bool)> answer) {
+        auto* query = new QProcess(this);
+        query->setStandardErrorFile(QProcess::nullDevice());
+        // Only whether it names a handler counts; the answer is one line.
+        QTimer::singleShot(3000, query, [query] { query->kill(); });
+        connect(query, &QProcess::finished, this, [query, answer](int code, QProcess::ExitStatus status) {
+            query->deleteLater();
+            answer(status == QProcess::NormalExit && code == 0 && !query->read(4096).trimmed().isEmpty());
+        });
+        connect(query, &QProcess::errorOccurred, this, [query, answer](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                query->deleteLater();
+                answer(false);
+            }
+        });
+        query->start(QStringLiteral("xdg-mime"),
             { QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/tel") });
-        if (!query.waitForFinished(3000)) {
-            query.kill();
-            query.waitForFinished();
-            return false;
-        }
-        return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0
-            && !query.readAllStandardOutput().trimmed().isEmpty();
     };
     handler.open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     return handler;

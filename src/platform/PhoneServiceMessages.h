@@ -9,6 +9,12 @@ inline constexpr char kNoPhoneService[]
 inline constexpr char kInvalidRequest[] = "The call request is not valid.";
 inline constexpr char kNoNumber[] = "There is no number to dial.";
 inline constexpr char kModemRefusedCall[] = "The modem refused the call.";
+// ModemManager is there but lets a request go unanswered past its time.
+inline constexpr char kModemManagerSilent[] = "ModemManager does not answer.";
+// The next line names the request and what came back.
+inline constexpr char kModemManagerUnreadable[] = "ModemManager gave an answer that cannot be read.";
+inline constexpr char kCallStateUnreadable[] = "The state of the call cannot be read, so the call was hung up.";
+inline constexpr char kPlacingAnother[] = "Another call is being placed.";
 inline constexpr char kTelHandlerFailed[] = "The application for phone calls could not be started.";
 inline constexpr char kCallEndedBeforeTones[] = "The call ended before the tones were sent.";
 inline constexpr char kModemGone[] = "The modem went away during the call; the tones were not sent.";

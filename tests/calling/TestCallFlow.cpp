@@ -22,7 +22,7 @@ private slots:
         writeCards({ card(u"Intl", u"8005550100", u"1234", u"3", u"011", u"2"),
             card(u"Pin Less", u"8005550100", u"", u"0", u"011", u"2"),
             card(u"Long", std::u16string(254, u'8').c_str(), u"1234", u"3", u"011", u"2") });
-        phone::PhoneService::instance().setTelHandlerForTesting({ [this] { return m_tel; },
+        phone::PhoneService::instance().setTelHandlerForTesting({ [this](const auto& answer) { answer(m_tel); },
             [this](const QUrl& url) {
                 m_opened << url.toString();
                 return true;
@@ -39,7 +39,9 @@ private slots:
     void call_data()
     {
         QTest::addColumn<QString>("card");
-        QTest::addColumn<QString>("service"); // "tel:" the stand-in handler, "{...}" the double's parameters
+        // "tel:" the stand-in handler, "{...}" the double's parameters; "|Cancel" or "|Escape": pressed, after Ok
+        // again, while the placement waits
+        QTest::addColumn<QString>("service");
         QTest::addColumn<QStringList>("then"); // the windows after Ok, then what reached the tel: handler or modem
         const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100";
         const struct {
@@ -54,6 +56,10 @@ private slots:
                     "SendDtmf 011442079460000" } },
             { "later failure: told over the new home screen", "Intl", R"({"active": -1, "end": 300})",
                 { home, box + phone::messages::kCallEndedBeforeTones, call } },
+            { "Cancel before the call is created: home, deleted", "Intl", R"({"delay": {"CreateCall": 2000}}|Cancel)",
+                { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
+            { "Escape while it starts: home, deleted", "Intl", R"({"delay": {"Start": 2000}}|Escape)",
+                { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
         };
         for (const auto& r : rows)
             QTest::newRow(r.tag) << r.card << r.service << r.then;
@@ -63,6 +69,8 @@ private slots:
     {
         QFETCH(QString, service);
         QFETCH(QStringList, then);
+        const QString press = service.section('|', 1);
+        service = service.section('|', 0, 0);
         m_tel = service == "tel:";
         if (service.startsWith('{'))
             m_modem.startMock(service);
@@ -75,7 +83,15 @@ private slots:
                     type(call, res::IDC_CALL_NUMBER, "+44(20)7946-0000");
                     click(call, res::IDC_CALL_DIAL);
                 })
-            .closeScreen("CConfirmcall", [](QWidget* confirm) { click(confirm, res::IDC_CONFIRM_OK); });
+            .closeScreen("CConfirmcall", [press](QWidget* confirm) {
+                if (!press.isEmpty())
+                    QTimer::singleShot(500, confirm, [confirm, press] {
+                        click(confirm, res::IDC_CONFIRM_OK);
+                        press == "Escape" ? QTest::keyClick(confirm, Qt::Key_Escape)
+                                          : click(confirm, res::IDC_CONFIRM_CANCEL);
+                    });
+                click(confirm, res::IDC_CONFIRM_OK);
+            });
         QStringList boxNames;
         for (const QString& e : then) {
             if (e == "screen:CDialerDlg") // up while the boxes that follow come and go
@@ -91,7 +107,8 @@ private slots:
         // Failures are told in the application's own box.
         QCOMPARE(boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Send)")).size());
         QTRY_COMPARE_WITH_TIMEOUT(
-            s.log().mid(3) + m_opened + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf)")), then, 5000);
+            s.log().mid(3) + m_opened + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall)")),
+            then, 5000);
     }
 };
 

@@ -1,7 +1,10 @@
 '''ModemManager double: a modem with Modem.Voice whose calls ring out on Start and log
 every request and state change as "time event detail" (read with Mock.GetLog).
 Parameters: no_modem, no_voice, refuse_call, refuse_start, refuse_dtmf; in milliseconds after Start:
-active (default 100), end, remove (the call dropped, as DeleteCall does), quit, hold [from, to].'''
+active (default 100), end, remove (the call dropped, as DeleteCall does), quit, hold [from, to];
+faults: delay {method: milliseconds} before answering GetManagedObjects, CreateCall, Start or Get,
+objects_as_map (GetManagedObjects answers a{sv}), state_as_string (the State property),
+active_signature (of the StateChanged to ACTIVE, e.g. "uuu").'''
 
 import os
 import time
@@ -23,21 +26,44 @@ def _log(event, detail=''):
     _mock.event_log.append(f'{time.time()} {event} {detail}'.rstrip())
 
 
+def _pause(method):
+    time.sleep(_mock.parameters.get('delay', {}).get(method, 0) / 1000)
+
+
+def _state_value(state):
+    return dbus.String(str(state)) if _mock.parameters.get('state_as_string') else dbus.Int32(state)
+
+
 def _set_state(call, state, only_from=None):
-    old = call.props[CALL]['State']
+    old = call.state
     if old != state and only_from in (None, old) and call.path in mockobject.objects:
-        call.UpdateProperties(CALL, {'State': dbus.Int32(state)})
-        call.EmitSignal(CALL, 'StateChanged', 'iiu', [old, state, 0])
+        call.state = state
+        call.UpdateProperties(CALL, {'State': _state_value(state)})
+        signature = _mock.parameters.get('active_signature', 'iiu') if state == ACTIVE else 'iiu'
+        call.EmitSignal(CALL, 'StateChanged', signature, [old, state, 0])
         _log('State', state)
 
 
-def _remove(call):
+def _remove(call, event='CallDeleted'):
     _mock.RemoveObject(call.path)
     mockobject.objects[MAIN_OBJ + '/Modem/0'].EmitSignal(VOICE, 'CallDeleted', 'o', [call.path])
-    _log('CallDeleted', call.path)
+    _log(event, call.path)
+
+
+def _get(call, interface, name):
+    _pause('Get')
+    return call.props[interface][name]
+
+
+def _managed_objects(_root):
+    _pause('GetManagedObjects')
+    if _mock.parameters.get('objects_as_map'):
+        return {'Modem': dbus.Int32(0)}
+    return {dbus.ObjectPath(k): v.props for k, v in mockobject.objects.items() if k.startswith(MAIN_OBJ + '/')}
 
 
 def _start(call):
+    _pause('Start')
     if _mock.parameters.get('refuse_start'):
         _log('StartRefused')
         raise dbus.exceptions.DBusException('no line', name=BUS_NAME + '.Error.Core.Failed')
@@ -56,21 +82,31 @@ def _start(call):
 
 
 def _send_dtmf(call, tones):
-    if call.props[CALL]['State'] != ACTIVE or _mock.parameters.get('refuse_dtmf'):
+    if call.state != ACTIVE or _mock.parameters.get('refuse_dtmf'):
         _log('SendDtmfRefused', tones)
         raise dbus.exceptions.DBusException('no tones now', name=BUS_NAME + '.Error.Core.Failed')
     _log('SendDtmf', tones)
 
 
+def _hang_up(call):
+    _log('Hangup')
+    _set_state(call, TERMINATED)
+
+
 def _create_call(modem, properties):
+    _pause('CreateCall')
     number = str(properties['number'])
     if _mock.parameters.get('refuse_call'):
         _log('CreateCallRefused', number)
         raise dbus.exceptions.DBusException('no network', name=BUS_NAME + '.Error.Core.Failed')
     _mock.calls += 1
     path = f'{MAIN_OBJ}/Call/{_mock.calls}'
-    methods = [('Start', '', '', _start), ('SendDtmf', 's', '', _send_dtmf)]
-    modem.AddObject(path, CALL, {'State': dbus.Int32(0)}, methods)
+    methods = [('Start', '', '', _start), ('SendDtmf', 's', '', _send_dtmf),
+               ('Hangup', '', '', _hang_up)]
+    modem.AddObject(path, CALL, {'State': _state_value(0)}, methods)
+    call = mockobject.objects[path]
+    call.state = 0
+    call.AddMethod(dbus.PROPERTIES_IFACE, 'Get', 'ss', 'v', _get)
     _log('CreateCall', number)
     return dbus.ObjectPath(path)
 
@@ -78,11 +114,14 @@ def _create_call(modem, properties):
 def load(mock, parameters):
     global _mock  # pylint: disable=global-statement
     _mock, mock.parameters, mock.event_log, mock.calls = mock, parameters or {}, [], 0
+    mock.AddMethod(mockobject.OBJECT_MANAGER_IFACE, 'GetManagedObjects', '',
+                   'a{sv}' if mock.parameters.get('objects_as_map') else 'a{oa{sa{sv}}}', _managed_objects)
     if not mock.parameters.get('no_modem'):
         voice = not mock.parameters.get('no_voice')
         mock.AddObject(MAIN_OBJ + '/Modem/0', VOICE if voice else BUS_NAME + '.Modem', {},
                        [('CreateCall', 'a{sv}', 'o', _create_call),
-                        ('DeleteCall', 'o', '', lambda modem, path: _log('DeleteCall', path))] if voice else [])
+                        ('DeleteCall', 'o', '', lambda modem, path: _remove(mockobject.objects[path], 'DeleteCall'))]
+                       if voice else [])
 
 
 @dbus.service.method(dbusmock.MOCK_IFACE, in_signature='', out_signature='as')
