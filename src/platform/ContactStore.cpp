@@ -160,21 +160,28 @@ Entry toEntry(const VCardContact& card, const QString& path, std::size_t index)
 {
     Entry e;
     Contact& c = e.contact;
-    c.identifier = card.uid.empty() ? path + QLatin1Char('#') + QString::number(index) : fromUtf8(card.uid);
+    c.indexInFile = card.uid.empty() ? static_cast<int>(index) : -1;
+    c.uidOrFile = card.uid.empty() ? path : fromUtf8(card.uid);
     c.fileAs = fromUtf8(card.fileAs);
     c.displayName = card.displayName.empty() ? c.fileAs : fromUtf8(card.displayName);
-    c.mobile = fromUtf8(card.mobile);
-    e.search = foldForSearch(c.displayName);
+    qsizetype searchSize = c.displayName.size() + c.fileAs.size() + 1, digitSize = 0;
+    for (const VCardPhone& phone : card.phones) {
+        searchSize += qsizetype(phone.number.size()) + 1;
+        digitSize += qsizetype(phone.number.size()) + 1;
+    }
+    e.search.reserve(searchSize);
+    e.digits.reserve(digitSize);
+    e.search += foldForSearch(c.displayName);
     if (c.fileAs != c.displayName) {
         e.search += ContactStore::kSearchSeparator;
         e.search += foldForSearch(c.fileAs);
     }
     c.phones.reserve(static_cast<qsizetype>(card.phones.size()));
-    c.numbers.reserve(static_cast<qsizetype>(card.phones.size()));
     for (const VCardPhone& phone : card.phones) {
         const std::string label = phoneLabel(phone);
         const QString number = fromUtf8(phone.number);
-        c.numbers.push_back(number);
+        if (c.mobile.isEmpty() && phone.number == card.mobile)
+            c.mobile = number; // shared, not copied
         c.phones.push_back(label.empty() ? number : fromUtf8(label) + QLatin1Char(' ') + number);
         e.search += ContactStore::kSearchSeparator;
         e.search += number.toCaseFolded();
@@ -269,6 +276,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     auto data = std::make_unique<Data>();
     data->leftOut.limits = limits;
     std::vector<Entry> kept;
+    kept.reserve(std::min<std::size_t>(limits.contacts, 4096));
     const unsigned threads = threadCount();
     auto permille = [&](double filesDone) { return static_cast<int>(1000 * filesDone / double(files.size())); };
     // Cards are kept in file order up to the limit, whichever thread read them.
@@ -277,7 +285,8 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
         const std::size_t count = std::min(room, entries.size());
         data->leftOut.tooLong += static_cast<qsizetype>(tooLong);
         data->leftOut.tooMany += static_cast<qsizetype>(tooMany + entries.size() - count);
-        std::move(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(count), std::back_inserter(kept));
+        kept.insert(kept.end(), std::make_move_iterator(entries.begin()),
+            std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(count)));
         std::vector<Entry>().swap(entries);
     };
 
@@ -348,20 +357,28 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     // per comparison than a list of 100,000 names can afford, and folded
     // names keep "María" among the other Marias. Nameless contacts (a number
     // only) go last.
-    std::vector<std::size_t> order(kept.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const QStringView ka = kept[a].sortKey(), kb = kept[b].sortKey();
-        if (ka.isEmpty() != kb.isEmpty())
-            return kb.isEmpty();
-        return ka < kb;
+    std::vector<std::pair<QStringView, std::size_t>> order;
+    order.reserve(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        order.emplace_back(kept[i].sortKey(), i);
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+        if (a.first.isEmpty() != b.first.isEmpty())
+            return b.first.isEmpty();
+        return a.first < b.first;
     });
     // The search texts of all contacts sit in two long buffers: a keystroke
     // over 100,000 contacts reads memory in order and allocates nothing.
+    qsizetype textSize = 0, digitSize = 0;
+    for (const Entry& e : kept) {
+        textSize += e.search.size();
+        digitSize += e.digits.size();
+    }
+    data->text.reserve(textSize);
+    data->digits.reserve(digitSize);
     data->contacts.reserve(kept.size());
     data->textStart.reserve(kept.size() + 1);
     data->digitStart.reserve(kept.size() + 1);
-    for (const std::size_t i : order) {
+    for (const auto& [key, i] : order) {
         Entry& e = kept[i];
         data->contacts.push_back(std::move(e.contact));
         data->contacts.back().oid = static_cast<int>(data->contacts.size());

@@ -11,14 +11,22 @@
 #include <memory>
 #include <vector>
 
+// A store holds up to 100,000 of these: what is only searched lives in the
+// store's search texts, and a file's path is shared by its contacts.
 struct Contact {
     int oid = 0; // valid while its store is open; never 0
-    QString identifier; // the card's UID, else "<file>#<index in file>"
+    int indexInFile = -1; // -1 when the card has a UID
+    QString uidOrFile; // the card's UID, else the path of its file
     QString fileAs;
     QString displayName; // FN, or the file-as name when the card has none
     QString mobile; // empty when the card has no mobile number
     QStringList phones; // "mobile 555 0100", "home 555 0199": for showing only
-    QStringList numbers; // the same numbers without their labels, for searching
+
+    // The card's UID, else "<file>#<index in file>".
+    QString identifier() const
+    {
+        return indexInFile < 0 ? uidOrFile : uidOrFile + QLatin1Char('#') + QString::number(indexInFile);
+    }
 };
 
 // What reading left out because of the limits in VCardReader.h.

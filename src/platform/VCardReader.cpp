@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <iterator>
-#include <map>
 #include <system_error>
 #include <thread>
 
@@ -131,15 +130,19 @@ std::size_t utf8SequenceAt(std::string_view s, std::size_t i)
 void appendAsUtf8(std::string& out, std::string_view in)
 {
     for (std::size_t i = 0; i < in.size();) {
-        const auto b = static_cast<unsigned char>(in[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-        } else if (const std::size_t len = utf8SequenceAt(in, i); len != 0) {
+        // Runs of ASCII, nearly all of an address book, go in whole.
+        std::size_t ascii = i;
+        while (ascii < in.size() && static_cast<unsigned char>(in[ascii]) < 0x80)
+            ++ascii;
+        out.append(in.substr(i, ascii - i));
+        i = ascii;
+        if (i == in.size())
+            break;
+        if (const std::size_t len = utf8SequenceAt(in, i); len != 0) {
             out.append(in.substr(i, len));
             i += len;
         } else {
-            appendCp1252(out, b);
+            appendCp1252(out, static_cast<unsigned char>(in[i]));
             ++i;
         }
     }
@@ -398,20 +401,22 @@ std::string unescape(std::string_view in, bool v21)
 {
     std::string out;
     out.reserve(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] != '\\' || i + 1 == in.size()) {
-            out += in[i];
-            continue;
-        }
-        const char n = in[i + 1];
-        if (n == ';' || (!v21 && (n == ',' || n == '\\' || n == ':'))) {
+    for (std::size_t i = 0; i < in.size();) {
+        const std::size_t slash = std::min(in.find('\\', i), in.size());
+        out.append(in.substr(i, slash - i));
+        i = slash;
+        if (i == in.size())
+            break;
+        const char n = i + 1 < in.size() ? in[i + 1] : '\\';
+        if (i + 1 < in.size() && (n == ';' || (!v21 && (n == ',' || n == '\\' || n == ':')))) {
             out += n;
-            ++i;
+            i += 2;
         } else if (!v21 && (n == 'n' || n == 'N')) {
             out += '\n';
-            ++i;
+            i += 2;
         } else {
-            out += in[i];
+            out += '\\';
+            ++i;
         }
     }
     return out;
@@ -561,7 +566,7 @@ public:
             // A group has one label; a later one is a mistake and changes nothing.
             std::string label = labelText(m_decoder.text(line.value, props));
             if (!line.group.empty() && !label.empty())
-                m_labels.try_emplace(toLower(line.group), std::move(label));
+                m_labels.emplace_back(toLower(line.group), std::move(label));
         } else if (iequals(name, "FN")) {
             m_fn = m_decoder.text(line.value, props);
         } else if (iequals(name, "N")) {
@@ -602,9 +607,15 @@ public:
         else
             c.fileAs = m_org;
 
+        // Looked up by group, the first label of each group first.
+        if (m_labels.size() > 1)
+            std::stable_sort(
+                m_labels.begin(), m_labels.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         c.phones.reserve(m_tels.size());
         for (Tel& tel : m_tels) {
-            if (const auto label = m_labels.find(tel.group); !tel.group.empty() && label != m_labels.end())
+            const auto label = std::lower_bound(m_labels.begin(), m_labels.end(), tel.group,
+                [](const auto& entry, const std::string& group) { return entry.first < group; });
+            if (!tel.group.empty() && label != m_labels.end() && label->first == tel.group)
                 tel.phone.types.push_back(label->second);
             if (c.mobile.empty() && isMobilePhone(tel.phone))
                 c.mobile = tel.phone.number;
@@ -630,7 +641,7 @@ private:
     Decoder m_decoder;
     std::string m_uid, m_fn, m_family, m_given, m_sortAs, m_explicitFileAs, m_org;
     std::vector<Tel> m_tels;
-    std::map<std::string, std::string> m_labels; // group -> label
+    std::vector<std::pair<std::string, std::string>> m_labels; // group, label
 };
 
 // The name of a content line, without its group: what parseContentLine
@@ -647,9 +658,28 @@ std::string_view propertyName(std::string_view line)
 // over without being kept.
 bool isKeptProperty(std::string_view name)
 {
-    static constexpr std::array<std::string_view, 10> kKept
-        = { "BEGIN", "END", "VERSION", "TEL", "X-ABLABEL", "FN", "N", "X-EVOLUTION-FILE-AS", "ORG", "UID" };
-    return std::any_of(kKept.begin(), kKept.end(), [&](std::string_view k) { return iequals(name, k); });
+    switch (name.empty() ? 0 : lowerAscii(name[0])) {
+    case 'b':
+        return iequals(name, "BEGIN");
+    case 'e':
+        return iequals(name, "END");
+    case 'f':
+        return iequals(name, "FN");
+    case 'n':
+        return iequals(name, "N");
+    case 'o':
+        return iequals(name, "ORG");
+    case 't':
+        return iequals(name, "TEL");
+    case 'u':
+        return iequals(name, "UID");
+    case 'v':
+        return iequals(name, "VERSION");
+    case 'x':
+        return iequals(name, "X-ABLABEL") || iequals(name, "X-EVOLUTION-FILE-AS");
+    default:
+        return false;
+    }
 }
 
 // Appends while `out` stays within `limit`; past it, keeps the part that fits
@@ -809,7 +839,7 @@ VCardCards parseVCards(std::string_view bytes, const VCardLimits& limits)
                 readProps(line, props);
             }
         }
-        if (!isKeptProperty(propertyName(logical)))
+        if (!isKeptProperty(parsed ? line.name : propertyName(logical)))
             continue;
         if (overlong)
             card.spoil();

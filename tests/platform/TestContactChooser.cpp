@@ -61,7 +61,7 @@ private slots:
         for (const Contact& c : m_store->contacts()) {
             QCOMPARE(m_store->itemFromOid(c.oid), &c);
             got << QString::number(c.oid) + ' ' + c.displayName + '|' + c.fileAs + '|' + c.mobile + '|'
-                    + c.phones.join(", ") + '|' + c.identifier.section(u'/', -2);
+                    + c.phones.join(", ") + '|' + c.identifier().section(u'/', -2);
         }
         QCOMPARE(got,
             QStringList({ "1 Anna Marx|Marx, Anna|555-0105|mobile 555-0105, grandma's 3|synced/abc.vcf#0",
@@ -80,7 +80,7 @@ private slots:
         const auto large = ContactStore::open({ m_dir.filePath("big") });
         QCOMPARE(large->contacts().size(), 12000u);
         for (const Contact& c : large->contacts())
-            QCOMPARE(c.identifier.section(u'/', -1), "big.vcf#" + c.mobile);
+            QCOMPARE(c.identifier().section(u'/', -1), "big.vcf#" + c.mobile);
     }
 
     // Each limit of the store passed by one: the contacts listed and the line under them.
