@@ -31,16 +31,6 @@ bool isPhoneChar(QChar c)
     return c.isDigit() || c == u'+' || c == u'-' || c == u'(' || c == u')' || c == u' ' || c == u'.' || c == u'/';
 }
 
-QString digitsOf(QStringView s)
-{
-    QString out;
-    for (const QChar c : s) {
-        if (c >= u'0' && c <= u'9')
-            out += c;
-    }
-    return out;
-}
-
 struct Query {
     QString text; // folded
     QString digits; // set when the query looks like a number: "555 01" finds "(555) 0123"
@@ -52,7 +42,7 @@ struct Query {
         Query q;
         q.text = foldForSearch(raw.trimmed());
         if (std::all_of(q.text.cbegin(), q.text.cend(), isPhoneChar))
-            q.digits = digitsOf(q.text);
+            q.digits = phoneDigits(q.text);
         return q;
     }
 

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
-#include <numeric>
 #include <set>
 #include <thread>
 
@@ -146,16 +146,6 @@ struct Entry {
     }
 };
 
-QString digitsOf(QStringView s)
-{
-    QString out;
-    for (const QChar c : s) {
-        if (c >= u'0' && c <= u'9')
-            out += c;
-    }
-    return out;
-}
-
 Entry toEntry(const VCardContact& card, const QString& path, std::size_t index)
 {
     Entry e;
@@ -186,7 +176,7 @@ Entry toEntry(const VCardContact& card, const QString& path, std::size_t index)
         e.search += ContactStore::kSearchSeparator;
         e.search += number.toCaseFolded();
         e.digits += ContactStore::kSearchSeparator;
-        e.digits += digitsOf(number);
+        e.digits += phoneDigits(number);
     }
     return e;
 }
@@ -252,6 +242,16 @@ QString foldForSearch(const QString& text)
     folded = folded.normalized(QString::NormalizationForm_D);
     folded.removeIf([](QChar c) { return c.category() == QChar::Mark_NonSpacing; });
     return folded;
+}
+
+QString phoneDigits(QStringView number)
+{
+    QString out;
+    for (const QChar c : number) {
+        if (c >= u'0' && c <= u'9')
+            out += c;
+    }
+    return out;
 }
 
 QStringList ContactStore::defaultFolders()

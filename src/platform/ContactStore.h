@@ -42,6 +42,9 @@ struct ContactsLeftOut {
 // Lower case, accents removed: "María" sorts and searches as "maria".
 QString foldForSearch(const QString& text);
 
+// The digits of a number alone: "555 01" finds "(555) 0123".
+QString phoneDigits(QStringView number);
+
 // The user's vCard contacts, read once. Read only. Reading takes seconds for
 // the largest address books, so logon() reads on a worker thread while the
 // GUI goes on; open() reads on the calling thread.
