@@ -46,7 +46,7 @@ void check(bool ok)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    for (const VCardContact& c : parseVCards(bytes)) {
+    for (const VCardContact& c : parseVCards(bytes).contacts) {
         check(validUtf8(c.uid) && validUtf8(c.fileAs) && validUtf8(c.displayName) && validUtf8(c.mobile));
         // Shown on one line each.
         check(c.fileAs.find('\n') == std::string::npos && c.mobile.find('\n') == std::string::npos);

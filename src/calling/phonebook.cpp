@@ -34,9 +34,12 @@ void phonebook::PickContact()
 
 std::int32_t phonebook::OpenContactStore()
 {
-    m_store = ContactStore::open();
+    // The contacts are read on a worker thread: the chooser opens at once
+    // and fills when they are in.
+    m_store = std::make_unique<ContactStore>();
     g_pOutlookApp = m_store.get();
-    return g_pOutlookApp ? pim::S_OK : pim::E_FAIL;
+    g_pOutlookApp->logon();
+    return pim::S_OK;
 }
 
 void phonebook::ReadChosenContact()
@@ -65,6 +68,8 @@ std::int32_t phonebook::CloseContactStore()
 {
     if (!g_pOutlookApp)
         return pim::E_FAIL;
+    // Stops a reading still under way: a cancelled chooser ends it.
+    g_pOutlookApp->logoff();
     g_pOutlookApp = nullptr;
     m_store.reset();
     return pim::S_OK;

@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyledItemDelegate>
@@ -23,21 +25,10 @@
 namespace {
 
 constexpr int kNumbersRole = Qt::UserRole + 1;
-constexpr QChar kSeparator(u'\x1');
 
 bool isPhoneChar(QChar c)
 {
     return c.isDigit() || c == u'+' || c == u'-' || c == u'(' || c == u')' || c == u' ' || c == u'.' || c == u'/';
-}
-
-QString digitsOf(QStringView s)
-{
-    QString out;
-    for (const QChar c : s) {
-        if (c >= u'0' && c <= u'9')
-            out += c;
-    }
-    return out;
 }
 
 struct Query {
@@ -51,7 +42,7 @@ struct Query {
         Query q;
         q.text = foldForSearch(raw.trimmed());
         if (std::all_of(q.text.cbegin(), q.text.cend(), isPhoneChar))
-            q.digits = digitsOf(q.text);
+            q.digits = phoneDigits(q.text);
         return q;
     }
 
@@ -69,37 +60,20 @@ struct Query {
 
 } // namespace
 
-// One row per contact that matches the search. The searchable texts of all
-// contacts sit in two long buffers built once: a keystroke over 100,000
-// contacts reads memory in order and allocates nothing per contact.
+// One row per contact that matches the search, over the store's search texts.
+// Empty until the store is ready.
 class ContactListModel final : public QAbstractListModel {
 public:
-    ContactListModel(const std::vector<Contact>& contacts, QObject* parent)
+    ContactListModel(const ContactStore& store, QObject* parent)
         : QAbstractListModel(parent)
-        , m_contacts(contacts)
+        , m_store(store)
     {
-        m_textStart.reserve(contacts.size() + 1);
-        m_digitStart.reserve(contacts.size() + 1);
-        for (const Contact& c : contacts) {
-            m_textStart.push_back(m_text.size());
-            m_digitStart.push_back(m_digits.size());
-            m_text += c.foldedName;
-            if (c.fileAs != c.displayName) {
-                m_text += kSeparator;
-                m_text += foldForSearch(c.fileAs);
-            }
-            for (const QString& number : c.numbers) {
-                m_text += kSeparator;
-                m_text += number.toCaseFolded();
-                m_digits += kSeparator;
-                m_digits += digitsOf(number);
-            }
-        }
-        m_textStart.push_back(m_text.size());
-        m_digitStart.push_back(m_digits.size());
-        m_rows.resize(contacts.size());
+        m_rows.resize(store.contacts().size());
         std::iota(m_rows.begin(), m_rows.end(), 0);
     }
+
+    // The store has changed under the searches done so far.
+    void forgetSearches() { m_history.clear(); }
 
     int rowCount(const QModelIndex& parent) const override
     {
@@ -127,7 +101,7 @@ public:
     {
         if (row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
             return nullptr;
-        return &m_contacts[static_cast<std::size_t>(m_rows[static_cast<std::size_t>(row)])];
+        return &m_store.contacts()[static_cast<std::size_t>(m_rows[static_cast<std::size_t>(row)])];
     }
 
     void setFilter(const QString& raw)
@@ -144,7 +118,7 @@ public:
         if (!m_history.empty() && m_history.back().first == query) {
             rows = m_history.back().second;
         } else if (query.text.isEmpty()) {
-            rows.resize(m_contacts.size());
+            rows.resize(m_store.contacts().size());
             std::iota(rows.begin(), rows.end(), 0);
         } else if (!m_history.empty()) {
             for (const int i : m_history.back().second) {
@@ -152,7 +126,7 @@ public:
                     rows.push_back(i);
             }
         } else {
-            for (std::size_t i = 0; i < m_contacts.size(); ++i) {
+            for (std::size_t i = 0; i < m_store.contacts().size(); ++i) {
                 if (matches(i, query))
                     rows.push_back(static_cast<int>(i));
             }
@@ -168,20 +142,12 @@ public:
 private:
     bool matches(std::size_t i, const Query& q) const
     {
-        const QStringView text = QStringView(m_text).sliced(m_textStart[i], m_textStart[i + 1] - m_textStart[i]);
-        if (text.contains(q.text))
+        if (m_store.searchText(i).contains(q.text))
             return true;
-        if (q.digits.isEmpty())
-            return false;
-        const QStringView digits = QStringView(m_digits).sliced(m_digitStart[i], m_digitStart[i + 1] - m_digitStart[i]);
-        return digits.contains(q.digits);
+        return !q.digits.isEmpty() && m_store.searchDigits(i).contains(q.digits);
     }
 
-    const std::vector<Contact>& m_contacts;
-    QString m_text;
-    QString m_digits;
-    std::vector<qsizetype> m_textStart;
-    std::vector<qsizetype> m_digitStart;
+    const ContactStore& m_store;
     std::vector<int> m_rows;
     std::vector<std::pair<Query, std::vector<int>>> m_history;
 };
@@ -255,8 +221,8 @@ private:
 
 ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     : QDialog(parent)
-    , m_model(new ContactListModel(store.contacts(), this))
-    , m_storeEmpty(store.contacts().empty())
+    , m_store(store)
+    , m_model(new ContactListModel(store, this))
 {
     setWindowTitle(tr("Choose Contact"));
 
@@ -277,10 +243,20 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->installEventFilter(this);
 
-    m_empty = new QLabel(m_storeEmpty ? tr("No contacts") : tr("No matching contacts"), this);
+    // While the store is read: how far, and how many so far.
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setRange(0, 1000);
+    m_progress->setFormat(tr("Reading contacts"));
+
+    m_empty = new QLabel(this);
     m_empty->setObjectName(QStringLiteral("empty"));
     m_empty->setAlignment(Qt::AlignCenter);
-    m_empty->setVisible(m_storeEmpty);
+
+    m_leftOut = new QLabel(this);
+    m_leftOut->setObjectName(QStringLiteral("leftOut"));
+    m_leftOut->setWordWrap(true);
+    m_leftOut->setTextFormat(Qt::PlainText);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_ok = buttons->button(QDialogButtonBox::Ok);
@@ -289,7 +265,9 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_search);
     layout->addWidget(m_list, 1);
+    layout->addWidget(m_progress);
     layout->addWidget(m_empty);
+    layout->addWidget(m_leftOut);
     layout->addWidget(buttons);
 
     connect(m_search, &QLineEdit::textChanged, this, &ContactChooser::applyFilter);
@@ -299,10 +277,13 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this, &ContactChooser::updateButtons);
     connect(buttons, &QDialogButtonBox::accepted, this, &ContactChooser::choose);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(&store, &ContactStore::progress, this, [this](int permille, qsizetype found) {
+        m_progress->setValue(permille);
+        m_progress->setFormat(tr("Reading contacts: %L1 found").arg(found));
+    });
+    connect(&store, &ContactStore::ready, this, &ContactChooser::storeReady);
 
-    if (m_model->rowCount({}) > 0)
-        m_list->setCurrentIndex(m_model->index(0));
-    updateButtons();
+    storeReady();
     m_search->setFocus();
 
     // A phone screen is used whole; a desktop gets a window the size of a
@@ -323,6 +304,38 @@ int ContactChooser::visibleCount() const
     return m_model->rowCount({});
 }
 
+QString ContactChooser::leftOutText(const ContactsLeftOut& left)
+{
+    // "reason: count" reads right for any count, in any language, without
+    // plural forms.
+    const QLocale locale;
+    const auto size = [&](std::size_t bytes) {
+        return locale.formattedDataSize(qint64(bytes), 0, QLocale::DataSizeTraditionalFormat);
+    };
+    QStringList parts;
+    if (left.tooMany > 0)
+        parts << tr("beyond the first %L1 contacts: %L2").arg(left.limits.contacts).arg(left.tooMany);
+    if (left.tooLong > 0)
+        parts << tr("with a field over %1 or a card over %2: %L3")
+                     .arg(size(left.limits.propertyBytes), size(left.limits.cardBytes))
+                     .arg(left.tooLong);
+    if (left.bigFiles > 0)
+        parts << tr("files over %1: %L2").arg(size(left.limits.fileBytes)).arg(left.bigFiles);
+    return parts.isEmpty() ? QString() : tr("Not listed \u2014 %1").arg(parts.join(QStringLiteral("; ")));
+}
+
+void ContactChooser::storeReady()
+{
+    const bool ready = m_store.isReady();
+    m_progress->setVisible(!ready);
+    m_leftOut->setText(leftOutText(m_store.leftOut()));
+    m_leftOut->setVisible(ready && m_store.leftOut().any());
+    m_model->forgetSearches();
+    applyFilter(m_search->text());
+    if (ready && m_chooseWhenReady)
+        choose();
+}
+
 void ContactChooser::applyFilter(const QString& text)
 {
     m_model->setFilter(text);
@@ -330,7 +343,8 @@ void ContactChooser::applyFilter(const QString& text)
     if (any)
         m_list->setCurrentIndex(m_model->index(0));
     m_list->scrollToTop();
-    m_empty->setVisible(!any);
+    m_empty->setText(m_store.contacts().empty() ? tr("No contacts") : tr("No matching contacts"));
+    m_empty->setVisible(!any && m_store.isReady());
     updateButtons();
 }
 
@@ -355,6 +369,12 @@ bool ContactChooser::eventFilter(QObject* watched, QEvent* event)
     auto* key = static_cast<QKeyEvent*>(event);
 
     if (watched == m_search) {
+        // Return typed before the list is in chooses the first match once
+        // it is: the user has said what they want.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !m_store.isReady()) {
+            m_chooseWhenReady = true;
+            return true;
+        }
         // The list moves under the search field, which keeps the focus. (A
         // key sent on to the view would let it take the focus.)
         const int rowHeight = std::max(1, m_list->sizeHintForRow(0));

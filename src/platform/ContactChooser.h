@@ -6,7 +6,9 @@
 
 class ContactStore;
 class ContactListModel;
+struct ContactsLeftOut;
 class QLabel;
+class QProgressBar;
 class QLineEdit;
 class QListView;
 class QPushButton;
@@ -35,7 +37,9 @@ std::int32_t ChooseContact(CHOOSECONTACT* cc, const ContactStore& store);
 
 // Lists every contact with its numbers and narrows the list as the user types
 // a name or a number. Up and Down move through the list while the typing
-// goes on; Enter or a double click chooses.
+// goes on; Enter or a double click chooses. Opens at once over a store still
+// being read, with a progress bar until the list is in; a line below tells
+// what the reader's limits left out.
 class ContactChooser : public QDialog {
     Q_OBJECT
 public:
@@ -45,19 +49,26 @@ public:
     int chosenOid() const { return m_chosenOid; }
     int visibleCount() const;
 
+    // "Not listed — beyond the first 100,000 contacts: 3; ...", or empty.
+    static QString leftOutText(const ContactsLeftOut& left);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void storeReady();
     void applyFilter(const QString& text);
     void choose();
     void updateButtons();
 
+    const ContactStore& m_store;
     ContactListModel* m_model = nullptr;
     QLineEdit* m_search = nullptr;
     QListView* m_list = nullptr;
+    QProgressBar* m_progress = nullptr;
     QLabel* m_empty = nullptr;
+    QLabel* m_leftOut = nullptr;
     QPushButton* m_ok = nullptr;
-    bool m_storeEmpty = true;
+    bool m_chooseWhenReady = false;
     int m_chosenOid = 0;
 };

@@ -1,22 +1,39 @@
 #include "ContactStore.h"
 
-#include "VCardReader.h"
-
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
+#include <QThreadPool>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <iterator>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// Files up to this size are read and parsed whole by one thread; larger ones
+// are cut into stretches of it and parsed by all threads.
+constexpr std::size_t kStretch = 512 * 1024;
+
+// Small files are read a few megabytes at a time, so that their cards wait in
+// memory only until the ones before them are counted against the limit.
+constexpr std::size_t kWindowBytes = 8u << 20;
+constexpr std::size_t kBytesPerFile = 4096; // what a file counts in a window, beyond its bytes
+
+unsigned threadCount()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
 
 bool isCardFile(const fs::path& path)
 {
@@ -26,10 +43,19 @@ bool isCardFile(const fs::path& path)
     return ext == ".vcf" || ext == ".vcard";
 }
 
+using FolderIds = std::set<std::pair<dev_t, ino_t>>;
+
 // std::filesystem rather than QDir: the directory entries' types come with
 // readdir, so a folder of 100,000 cards is listed without a stat per file.
-void listCardFiles(const fs::path& folder, int depth, std::vector<fs::path>& out)
+// A folder is known by its device and inode, so one reached again through a
+// link ("sync -> .", a loop of links) is not listed again.
+void listCardFiles(
+    const fs::path& folder, int depth, FolderIds& seen, std::vector<fs::path>& out, const std::atomic<bool>& cancel)
 {
+    struct stat st { };
+    if (cancel || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)
+        || !seen.emplace(st.st_dev, st.st_ino).second)
+        return;
     std::error_code ec;
     fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
     std::vector<fs::path> subfolders;
@@ -41,101 +67,168 @@ void listCardFiles(const fs::path& folder, int depth, std::vector<fs::path>& out
         else if (depth > 0 && entry.is_directory(typeError))
             subfolders.push_back(entry.path());
     }
+    std::sort(subfolders.begin(), subfolders.end());
     for (const fs::path& sub : subfolders)
-        listCardFiles(sub, depth - 1, out);
+        listCardFiles(sub, depth - 1, seen, out, cancel);
 }
 
-// open, read, close: on a phone the system calls, not the parsing, are what
-// a folder of one card per file costs.
-bool readWhole(const fs::path& path, std::string& out)
-{
-    out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    constexpr std::size_t kChunk = 64 * 1024;
-    for (;;) {
-        const std::size_t old = out.size();
-        out.resize(old + kChunk);
-        const ssize_t n = ::read(fd, out.data() + old, kChunk);
-        if (n < 0 && errno == EINTR) {
-            out.resize(old);
-            continue;
-        }
-        out.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        // A regular file reads short only at its end, which saves the
-        // extra read that would return 0 for each of many small files.
-        if (n < static_cast<ssize_t>(kChunk))
-            break;
+// A card file opened for reading, once it has proved to be a regular file
+// (not a pipe or a device that someone named .vcf) within the size limit.
+struct CardFile {
+    int fd = -1;
+    std::size_t size = 0;
+    bool tooBig = false;
+
+    CardFile(const fs::path& path, std::size_t limit)
+    {
+        // O_NONBLOCK: a pipe put in place after listing must not hang the open.
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        struct stat st { };
+        if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))
+            close();
+        size = fd >= 0 ? static_cast<std::size_t>(st.st_size) : 0;
+        tooBig = fd >= 0 && size > limit;
     }
-    ::close(fd);
-    return true;
-}
+    ~CardFile() { close(); }
+    CardFile(const CardFile&) = delete;
+    CardFile& operator=(const CardFile&) = delete;
 
-// Runs `work` on up to `threads` threads (the calling one included) when
-// there is enough of it to pay for starting them; each call of `work` pulls
-// its own items until none are left.
-template <typename F> void runOnThreads(unsigned threads, bool worthIt, F&& work)
-{
-    const unsigned extra = worthIt ? threads - 1 : 0;
-    std::vector<std::thread> pool;
-    pool.reserve(extra);
-    for (unsigned t = 0; t < extra; ++t)
-        pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool)
-        t.join();
-}
+    void close()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+
+    // open, read, close: on a phone the system calls, not the parsing, are
+    // what a folder of one card per file costs. At most limit bytes are kept;
+    // false when the file grew past them since it was opened.
+    bool read(std::size_t limit, std::string& out)
+    {
+        out.clear();
+        std::size_t want = std::min(size, limit) + 1;
+        while (fd >= 0) {
+            const std::size_t old = out.size();
+            out.resize(want);
+            const ssize_t n = ::read(fd, out.data() + old, want - old);
+            if (n < 0 && errno == EINTR) {
+                out.resize(old);
+                continue;
+            }
+            out.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+            // A regular file reads short only at its end, which saves the
+            // extra read that would return 0 for each of many small files.
+            if (n < static_cast<ssize_t>(want - old) || out.size() > limit)
+                break;
+            want = std::min(want * 2, limit + 1);
+        }
+        close();
+        return out.size() <= limit;
+    }
+};
 
 QString fromUtf8(const std::string& s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-Contact toContact(const VCardContact& card, const QString& path, int index)
+// A contact with what a search looks in; the folded name comes first and is
+// also the sort key.
+struct Entry {
+    Contact contact;
+    QString search;
+    QString digits;
+
+    QStringView sortKey() const
+    {
+        const qsizetype end = search.indexOf(ContactStore::kSearchSeparator);
+        return end < 0 ? QStringView(search) : QStringView(search).left(end);
+    }
+};
+
+Entry toEntry(const VCardContact& card, const QString& path, std::size_t index)
 {
-    Contact c;
-    c.identifier = card.uid.empty() ? path + QLatin1Char('#') + QString::number(index) : fromUtf8(card.uid);
+    Entry e;
+    Contact& c = e.contact;
+    c.indexInFile = card.uid.empty() ? static_cast<int>(index) : -1;
+    c.uidOrFile = card.uid.empty() ? path : fromUtf8(card.uid);
     c.fileAs = fromUtf8(card.fileAs);
     c.displayName = card.displayName.empty() ? c.fileAs : fromUtf8(card.displayName);
-    c.foldedName = foldForSearch(c.displayName);
-    c.mobile = fromUtf8(card.mobile);
+    qsizetype searchSize = c.displayName.size() + c.fileAs.size() + 1, digitSize = 0;
+    for (const VCardPhone& phone : card.phones) {
+        searchSize += qsizetype(phone.number.size()) + 1;
+        digitSize += qsizetype(phone.number.size()) + 1;
+    }
+    e.search.reserve(searchSize);
+    e.digits.reserve(digitSize);
+    e.search += foldForSearch(c.displayName);
+    if (c.fileAs != c.displayName) {
+        e.search += ContactStore::kSearchSeparator;
+        e.search += foldForSearch(c.fileAs);
+    }
     c.phones.reserve(static_cast<qsizetype>(card.phones.size()));
-    c.numbers.reserve(static_cast<qsizetype>(card.phones.size()));
     for (const VCardPhone& phone : card.phones) {
         const std::string label = phoneLabel(phone);
         const QString number = fromUtf8(phone.number);
-        c.numbers.push_back(number);
+        if (c.mobile.isEmpty() && phone.number == card.mobile)
+            c.mobile = number; // shared, not copied
         c.phones.push_back(label.empty() ? number : fromUtf8(label) + QLatin1Char(' ') + number);
+        e.search += ContactStore::kSearchSeparator;
+        e.search += number.toCaseFolded();
+        e.digits += ContactStore::kSearchSeparator;
+        e.digits += phoneDigits(number);
     }
-    return c;
+    return e;
 }
 
-// One piece of work for a reading thread: a whole file, or a stretch of a
-// large one. A card never spans two stretches: they are cut where a line
-// starts with BEGIN:VCARD, which ends any card before it anyway.
-struct Job {
-    std::size_t file = 0;
-    std::size_t begin = 0;
-    std::size_t end = std::string::npos;
-    std::vector<VCardContact> cards;
+std::vector<Entry> toEntries(const std::vector<VCardContact>& cards, const QString& path, unsigned threads)
+{
+    std::vector<Entry> entries(cards.size());
+    constexpr std::size_t kBlock = 4096;
+    forEachOnThreads((cards.size() + kBlock - 1) / kBlock, threads, [&](std::size_t block) {
+        for (std::size_t i = block * kBlock; i < std::min(cards.size(), (block + 1) * kBlock); ++i)
+            entries[i] = toEntry(cards[i], path, i);
+    });
+    return entries;
+}
+
+// What one small file gave, or that it is to be read in stretches.
+struct FileResult {
+    std::vector<Entry> entries;
+    std::size_t tooLong = 0;
+    std::size_t tooMany = 0;
+    bool stretched = false;
+    bool tooBig = false;
 };
 
-constexpr std::size_t kStretch = 512 * 1024;
+} // namespace
 
-std::vector<std::size_t> cutPoints(std::string_view bytes)
+struct ContactStore::Data {
+    std::vector<Contact> contacts;
+    QString text;
+    QString digits;
+    std::vector<qsizetype> textStart { 0 };
+    std::vector<qsizetype> digitStart { 0 };
+    ContactsLeftOut leftOut;
+};
+
+struct ContactStore::Job {
+    std::atomic<bool> cancel { false };
+    std::mutex mutex;
+    ContactStore* receiver = nullptr; // null once the store has let go
+    std::unique_ptr<Data> result;
+};
+
+namespace {
+
+// A large store takes tens of milliseconds to free: that is done on a pool
+// thread, not on the GUI thread that lets it go.
+template <typename T> void freeElsewhere(std::unique_ptr<T> data)
 {
-    std::vector<std::size_t> cuts { 0 };
-    std::size_t from = kStretch;
-    while (from < bytes.size()) {
-        const std::size_t at = bytes.find("\nBEGIN:VCARD", from);
-        if (at == std::string_view::npos)
-            break;
-        cuts.push_back(at + 1);
-        from = at + 1 + kStretch;
-    }
-    cuts.push_back(bytes.size());
-    return cuts;
+    if (!data)
+        return;
+    std::function<void()> task = [owned = std::shared_ptr<T>(std::move(data))]() mutable { owned.reset(); };
+    QThreadPool::globalInstance()->start(std::move(task));
 }
 
 } // namespace
@@ -151,6 +244,16 @@ QString foldForSearch(const QString& text)
     return folded;
 }
 
+QString phoneDigits(QStringView number)
+{
+    QString out;
+    for (const QChar c : number) {
+        if (c >= u'0' && c <= u'9')
+            out += c;
+    }
+    return out;
+}
+
 QStringList ContactStore::defaultFolders()
 {
     // GenericDataLocation's first entry is $XDG_DATA_HOME, or ~/.local/share.
@@ -158,111 +261,235 @@ QStringList ContactStore::defaultFolders()
     return { data + QStringLiteral("/kpeoplevcard"), data + QStringLiteral("/dialer/contacts") };
 }
 
-std::unique_ptr<ContactStore> ContactStore::open(const QStringList& folders)
+std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folders, const VCardLimits& limits,
+    const std::atomic<bool>& cancel, const std::function<void(int, qsizetype)>& report)
 {
     std::vector<fs::path> files;
+    FolderIds seen;
     for (const QString& folder : folders) {
         std::vector<fs::path> found;
-        listCardFiles(fs::path(QFile::encodeName(folder).toStdString()), 1, found);
+        listCardFiles(fs::path(QFile::encodeName(folder).toStdString()), 1, seen, found, cancel);
         std::sort(found.begin(), found.end());
         files.insert(files.end(), found.begin(), found.end());
     }
 
-    // Files are read and parsed on every core: each thread takes the next
-    // file, and a large file is parsed in stretches by all threads at once.
-    std::vector<std::string> contents(files.size());
-    std::vector<std::vector<Job>> jobs(files.size());
-    std::atomic<std::size_t> nextFile { 0 };
-    const unsigned threadCount = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    auto readFiles = [&] {
-        std::string buffer;
-        for (std::size_t i = nextFile++; i < files.size(); i = nextFile++) {
-            if (!readWhole(files[i], buffer))
-                continue;
-            const std::vector<std::size_t> cuts = cutPoints(buffer);
-            for (std::size_t k = 0; k + 1 < cuts.size(); ++k)
-                jobs[i].push_back({ i, cuts[k], cuts[k + 1], {} });
-            if (cuts.size() == 2)
-                jobs[i][0].cards = parseVCards(buffer);
-            else
-                contents[i] = std::move(buffer);
-        }
+    auto data = std::make_unique<Data>();
+    data->leftOut.limits = limits;
+    std::vector<Entry> kept;
+    kept.reserve(std::min<std::size_t>(limits.contacts, 4096));
+    const unsigned threads = threadCount();
+    auto permille = [&](double filesDone) { return static_cast<int>(1000 * filesDone / double(files.size())); };
+    // Cards are kept in file order up to the limit, whichever thread read them.
+    auto keep = [&](std::vector<Entry>& entries, std::size_t tooLong, std::size_t tooMany) {
+        const std::size_t room = limits.contacts - std::min(limits.contacts, kept.size());
+        const std::size_t count = std::min(room, entries.size());
+        data->leftOut.tooLong += static_cast<qsizetype>(tooLong);
+        data->leftOut.tooMany += static_cast<qsizetype>(tooMany + entries.size() - count);
+        kept.insert(kept.end(), std::make_move_iterator(entries.begin()),
+            std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(count)));
+        std::vector<Entry>().swap(entries);
     };
-    runOnThreads(threadCount, files.size() >= 64, readFiles);
 
-    // Stretches of large files, parsed in parallel.
-    std::vector<Job*> stretches;
-    for (auto& fileJobs : jobs) {
-        if (fileJobs.size() > 1) {
-            for (Job& job : fileJobs)
-                stretches.push_back(&job);
+    std::vector<FileResult> results(files.size());
+    std::string buffer;
+    for (std::size_t start = 0; start < files.size() && !cancel;) {
+        // Each thread takes the next file until the window is full.
+        std::atomic<std::size_t> next { start };
+        std::atomic<std::size_t> windowBytes { 0 };
+        VCardLimits fileLimits = limits;
+        fileLimits.contacts = limits.contacts - std::min(limits.contacts, kept.size());
+        const unsigned windowThreads = files.size() - start >= 32 ? threads : 1;
+        forEachOnThreads(windowThreads, windowThreads, [&](std::size_t) {
+            std::string bytes;
+            while (windowBytes < kWindowBytes && !cancel) {
+                const std::size_t i = next++;
+                if (i >= files.size())
+                    return;
+                FileResult& r = results[i];
+                CardFile file(files[i], limits.fileBytes);
+                r.tooBig = file.tooBig;
+                r.stretched = !file.tooBig && file.size > kStretch;
+                if (file.fd < 0 || r.tooBig || r.stretched)
+                    continue;
+                windowBytes += file.size + kBytesPerFile;
+                if (!file.read(kStretch, bytes)) {
+                    r.stretched = true; // it grew: read it again the careful way
+                    continue;
+                }
+                VCardCards cards = parseVCards(bytes, fileLimits);
+                r.entries = toEntries(cards.contacts, QFile::decodeName(files[i].c_str()), 1);
+                r.tooLong = cards.tooLong;
+                r.tooMany = cards.tooMany;
+            }
+        });
+        const std::size_t end = std::min(next.load(), files.size());
+
+        // In file order: large files, in stretches over every thread.
+        for (std::size_t i = start; i < end && !cancel; ++i) {
+            FileResult& r = results[i];
+            if (r.stretched) {
+                CardFile file(files[i], limits.fileBytes);
+                r.tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, buffer));
+                if (!r.tooBig && !buffer.empty()) {
+                    VCardLimits left = limits;
+                    left.contacts = limits.contacts - std::min(limits.contacts, kept.size());
+                    const double fileSize = std::max<double>(1, double(buffer.size()));
+                    VCardCards cards
+                        = parseVCardsInStretches(buffer, left, kStretch, threads, &cancel, [&](std::size_t done) {
+                              report(permille(double(i) + double(done) / fileSize), qsizetype(kept.size()));
+                          });
+                    r.entries = toEntries(cards.contacts, QFile::decodeName(files[i].c_str()), threads);
+                    r.tooLong = cards.tooLong;
+                    r.tooMany = cards.tooMany;
+                }
+                std::string().swap(buffer);
+            }
+            data->leftOut.bigFiles += r.tooBig ? 1 : 0;
+            keep(r.entries, r.tooLong, r.tooMany);
         }
+        start = end;
+        report(permille(double(end)), qsizetype(kept.size()));
     }
-    std::atomic<std::size_t> nextStretch { 0 };
-    runOnThreads(threadCount, stretches.size() >= 2, [&] {
-        for (std::size_t i = nextStretch++; i < stretches.size(); i = nextStretch++) {
-            Job& job = *stretches[i];
-            job.cards = parseVCards(std::string_view(contents[job.file]).substr(job.begin, job.end - job.begin));
-        }
-    });
-    contents.clear();
+    if (cancel)
+        return nullptr;
 
-    // Cards become Contacts in parallel too; the order stays that of the files.
-    std::vector<std::pair<std::size_t, int>> firstIndex; // per job: output slot, index in its file
-    std::vector<Job*> all;
-    std::size_t total = 0;
-    for (auto& fileJobs : jobs) {
-        int indexInFile = 0;
-        for (Job& job : fileJobs) {
-            all.push_back(&job);
-            firstIndex.emplace_back(total, indexInFile);
-            total += job.cards.size();
-            indexInFile += static_cast<int>(job.cards.size());
-        }
-    }
-    std::vector<Contact> contacts(total);
-    std::atomic<std::size_t> nextJob { 0 };
-    runOnThreads(threadCount, all.size() >= 2 && total >= 2000, [&] {
-        for (std::size_t j = nextJob++; j < all.size(); j = nextJob++) {
-            const Job& job = *all[j];
-            const QString path = QFile::decodeName(files[job.file].c_str());
-            auto [slot, index] = firstIndex[j];
-            for (const VCardContact& card : job.cards)
-                contacts[slot++] = toContact(card, path, index++);
-        }
-    });
-    return std::make_unique<ContactStore>(std::move(contacts));
-}
-
-ContactStore::ContactStore(std::vector<Contact> contacts)
-{
-    // Sort through precomputed keys: a locale-aware collator costs far more
+    // Sorted through precomputed keys: a locale-aware collator costs far more
     // per comparison than a list of 100,000 names can afford, and folded
-    // names keep "María" among the other Marias.
-    for (Contact& c : contacts) {
-        if (c.foldedName.isEmpty() && !c.displayName.isEmpty())
-            c.foldedName = foldForSearch(c.displayName);
-    }
-    std::vector<std::pair<QString, std::size_t>> keys;
-    keys.reserve(contacts.size());
-    for (std::size_t i = 0; i < contacts.size(); ++i)
-        keys.emplace_back(contacts[i].foldedName, i);
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
-        // Nameless contacts (a number only) go last.
+    // names keep "María" among the other Marias. Nameless contacts (a number
+    // only) go last.
+    std::vector<std::pair<QStringView, std::size_t>> order;
+    order.reserve(kept.size());
+    for (std::size_t i = 0; i < kept.size(); ++i)
+        order.emplace_back(kept[i].sortKey(), i);
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
         if (a.first.isEmpty() != b.first.isEmpty())
             return b.first.isEmpty();
         return a.first < b.first;
     });
-    m_contacts.reserve(contacts.size());
-    for (const auto& key : keys) {
-        m_contacts.push_back(std::move(contacts[key.second]));
-        m_contacts.back().oid = static_cast<int>(m_contacts.size());
+    // The search texts of all contacts sit in two long buffers: a keystroke
+    // over 100,000 contacts reads memory in order and allocates nothing.
+    qsizetype textSize = 0, digitSize = 0;
+    for (const Entry& e : kept) {
+        textSize += e.search.size();
+        digitSize += e.digits.size();
     }
+    data->text.reserve(textSize);
+    data->digits.reserve(digitSize);
+    data->contacts.reserve(kept.size());
+    data->textStart.reserve(kept.size() + 1);
+    data->digitStart.reserve(kept.size() + 1);
+    for (const auto& [key, i] : order) {
+        Entry& e = kept[i];
+        data->contacts.push_back(std::move(e.contact));
+        data->contacts.back().oid = static_cast<int>(data->contacts.size());
+        data->text += e.search;
+        data->digits += e.digits;
+        data->textStart.push_back(data->text.size());
+        data->digitStart.push_back(data->digits.size());
+        e = Entry {};
+    }
+    return data;
+}
+
+std::unique_ptr<ContactStore> ContactStore::open(const QStringList& folders, const VCardLimits& limits)
+{
+    auto store = std::make_unique<ContactStore>();
+    const std::atomic<bool> never { false };
+    store->m_data = read(folders, limits, never, [](int, qsizetype) {});
+    store->m_ready = true;
+    return store;
+}
+
+ContactStore::ContactStore()
+    : m_data(std::make_unique<Data>())
+{
+}
+
+ContactStore::~ContactStore()
+{
+    logoff();
+}
+
+void ContactStore::logon(const QStringList& folders, const VCardLimits& limits)
+{
+    if (m_job || m_ready)
+        return;
+    m_job = std::make_shared<Job>();
+    m_job->receiver = this;
+    QThreadPool::globalInstance()->start([job = m_job, folders, limits] {
+        QElapsedTimer sinceReport;
+        auto report = [&](int permille, qsizetype found) {
+            // A few reports a second are enough for a progress bar.
+            if (sinceReport.isValid() && sinceReport.elapsed() < 50)
+                return;
+            sinceReport.start();
+            std::lock_guard lock(job->mutex);
+            if (ContactStore* store = job->receiver)
+                QMetaObject::invokeMethod(
+                    store, [store, permille, found] { emit store->progress(permille, found); }, Qt::QueuedConnection);
+        };
+        std::unique_ptr<Data> data = read(folders, limits, job->cancel, report);
+        std::lock_guard lock(job->mutex);
+        if (ContactStore* store = job->receiver; store && data) {
+            job->result = std::move(data);
+            QMetaObject::invokeMethod(
+                store, [store] { store->adopt(); }, Qt::QueuedConnection);
+        }
+    });
+}
+
+void ContactStore::adopt()
+{
+    std::unique_ptr<Data> data;
+    if (m_job) {
+        std::lock_guard lock(m_job->mutex);
+        data = std::move(m_job->result);
+    }
+    if (!data)
+        return;
+    freeElsewhere(std::exchange(m_data, std::move(data)));
+    m_ready = true;
+    emit ready();
+}
+
+void ContactStore::logoff()
+{
+    if (m_job) {
+        m_job->cancel = true;
+        std::lock_guard lock(m_job->mutex);
+        m_job->receiver = nullptr;
+        freeElsewhere(std::move(m_job->result));
+    }
+    m_job.reset();
+    freeElsewhere(std::exchange(m_data, std::make_unique<Data>()));
+    m_ready = false;
+}
+
+const std::vector<Contact>& ContactStore::contacts() const
+{
+    return m_data->contacts;
+}
+
+const ContactsLeftOut& ContactStore::leftOut() const
+{
+    return m_data->leftOut;
 }
 
 const Contact* ContactStore::itemFromOid(int oid) const
 {
-    if (oid < 1 || static_cast<std::size_t>(oid) > m_contacts.size())
+    if (oid < 1 || static_cast<std::size_t>(oid) > m_data->contacts.size())
         return nullptr;
-    return &m_contacts[static_cast<std::size_t>(oid) - 1];
+    return &m_data->contacts[static_cast<std::size_t>(oid) - 1];
+}
+
+QStringView ContactStore::searchText(std::size_t i) const
+{
+    const auto& s = m_data->textStart;
+    return i + 1 < s.size() ? QStringView(m_data->text).sliced(s[i], s[i + 1] - s[i]) : QStringView();
+}
+
+QStringView ContactStore::searchDigits(std::size_t i) const
+{
+    const auto& s = m_data->digitStart;
+    return i + 1 < s.size() ? QStringView(m_data->digits).sliced(s[i], s[i + 1] - s[i]) : QStringView();
 }

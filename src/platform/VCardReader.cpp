@@ -5,9 +5,14 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
+#include <system_error>
+#include <thread>
 
 // One pass over the bytes, no regular expressions and no backtracking: address
-// books of 100,000 cards are read on every pick.
+// books of 100,000 cards are read on every pick. Work and memory grow with the
+// bytes read, never faster: lines are kept only up to their limit, and a
+// card's labels are looked up by group, not matched against every number.
 
 namespace {
 
@@ -125,15 +130,19 @@ std::size_t utf8SequenceAt(std::string_view s, std::size_t i)
 void appendAsUtf8(std::string& out, std::string_view in)
 {
     for (std::size_t i = 0; i < in.size();) {
-        const auto b = static_cast<unsigned char>(in[i]);
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-        } else if (const std::size_t len = utf8SequenceAt(in, i); len != 0) {
+        // Runs of ASCII, nearly all of an address book, go in whole.
+        std::size_t ascii = i;
+        while (ascii < in.size() && static_cast<unsigned char>(in[ascii]) < 0x80)
+            ++ascii;
+        out.append(in.substr(i, ascii - i));
+        i = ascii;
+        if (i == in.size())
+            break;
+        if (const std::size_t len = utf8SequenceAt(in, i); len != 0) {
             out.append(in.substr(i, len));
             i += len;
         } else {
-            appendCp1252(out, b);
+            appendCp1252(out, static_cast<unsigned char>(in[i]));
             ++i;
         }
     }
@@ -392,20 +401,22 @@ std::string unescape(std::string_view in, bool v21)
 {
     std::string out;
     out.reserve(in.size());
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] != '\\' || i + 1 == in.size()) {
-            out += in[i];
-            continue;
-        }
-        const char n = in[i + 1];
-        if (n == ';' || (!v21 && (n == ',' || n == '\\' || n == ':'))) {
+    for (std::size_t i = 0; i < in.size();) {
+        const std::size_t slash = std::min(in.find('\\', i), in.size());
+        out.append(in.substr(i, slash - i));
+        i = slash;
+        if (i == in.size())
+            break;
+        const char n = i + 1 < in.size() ? in[i + 1] : '\\';
+        if (i + 1 < in.size() && (n == ';' || (!v21 && (n == ',' || n == '\\' || n == ':')))) {
             out += n;
-            ++i;
+            i += 2;
         } else if (!v21 && (n == 'n' || n == 'N')) {
             out += '\n';
-            ++i;
+            i += 2;
         } else {
-            out += in[i];
+            out += '\\';
+            ++i;
         }
     }
     return out;
@@ -530,8 +541,17 @@ public:
 
     bool active() const { return m_active; }
 
-    void add(const ContentLine& line, LineProps& props)
+    // A line or the card itself went past its limit: the card will be left
+    // out, so nothing more of it is kept.
+    void spoil() { m_spoiled = true; }
+
+    void add(const ContentLine& line, LineProps& props, std::size_t lineBytes, std::size_t cardLimit)
     {
+        m_bytes += lineBytes;
+        if (m_bytes > cardLimit)
+            spoil();
+        if (m_spoiled)
+            return;
         const std::string_view name = line.name;
         if (iequals(name, "VERSION")) {
             m_decoder.v21 = trim(line.value).substr(0, 1) == "2";
@@ -543,8 +563,10 @@ public:
             if (!tel.phone.number.empty())
                 m_tels.push_back(std::move(tel));
         } else if (iequals(name, "X-ABLABEL")) {
-            if (!line.group.empty())
-                m_labels.push_back({ toLower(line.group), labelText(m_decoder.text(line.value, props)) });
+            // A group has one label; a later one is a mistake and changes nothing.
+            std::string label = labelText(m_decoder.text(line.value, props));
+            if (!line.group.empty() && !label.empty())
+                m_labels.emplace_back(toLower(line.group), std::move(label));
         } else if (iequals(name, "FN")) {
             m_fn = m_decoder.text(line.value, props);
         } else if (iequals(name, "N")) {
@@ -564,9 +586,13 @@ public:
         }
     }
 
-    void finish(std::vector<VCardContact>& out)
+    void finish(VCardCards& out, std::size_t maxContacts)
     {
         m_active = false;
+        if (m_spoiled) {
+            ++out.tooLong;
+            return;
+        }
         VCardContact c;
         c.uid = std::move(m_uid);
         c.displayName = std::move(m_fn);
@@ -581,21 +607,26 @@ public:
         else
             c.fileAs = m_org;
 
+        // Looked up by group, the first label of each group first.
+        if (m_labels.size() > 1)
+            std::stable_sort(
+                m_labels.begin(), m_labels.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         c.phones.reserve(m_tels.size());
         for (Tel& tel : m_tels) {
-            if (!tel.group.empty()) {
-                for (const auto& [group, label] : m_labels) {
-                    if (group == tel.group && !label.empty())
-                        tel.phone.types.push_back(label);
-                }
-            }
+            const auto label = std::lower_bound(m_labels.begin(), m_labels.end(), tel.group,
+                [](const auto& entry, const std::string& group) { return entry.first < group; });
+            if (!tel.group.empty() && label != m_labels.end() && label->first == tel.group)
+                tel.phone.types.push_back(label->second);
             if (c.mobile.empty() && isMobilePhone(tel.phone))
                 c.mobile = tel.phone.number;
             c.phones.push_back(std::move(tel.phone));
         }
         if (c.fileAs.empty() && c.phones.empty())
             return;
-        out.push_back(std::move(c));
+        if (out.contacts.size() >= maxContacts)
+            ++out.tooMany;
+        else
+            out.contacts.push_back(std::move(c));
     }
 
 private:
@@ -605,11 +636,100 @@ private:
     };
 
     bool m_active = false;
+    bool m_spoiled = false;
+    std::size_t m_bytes = 0;
     Decoder m_decoder;
     std::string m_uid, m_fn, m_family, m_given, m_sortAs, m_explicitFileAs, m_org;
     std::vector<Tel> m_tels;
-    std::vector<std::pair<std::string, std::string>> m_labels;
+    std::vector<std::pair<std::string, std::string>> m_labels; // group, label
 };
+
+// The name of a content line, without its group: what parseContentLine
+// would find, read from as much of the line as was kept.
+std::string_view propertyName(std::string_view line)
+{
+    std::string_view name = trim(line.substr(0, std::min(line.find_first_of(";:"), line.size())));
+    if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos)
+        name.remove_prefix(dot + 1);
+    return name;
+}
+
+// The lines a contact is made of. Any other line, however long, is passed
+// over without being kept.
+bool isKeptProperty(std::string_view name)
+{
+    switch (name.empty() ? 0 : lowerAscii(name[0])) {
+    case 'b':
+        return iequals(name, "BEGIN");
+    case 'e':
+        return iequals(name, "END");
+    case 'f':
+        return iequals(name, "FN");
+    case 'n':
+        return iequals(name, "N");
+    case 'o':
+        return iequals(name, "ORG");
+    case 't':
+        return iequals(name, "TEL");
+    case 'u':
+        return iequals(name, "UID");
+    case 'v':
+        return iequals(name, "VERSION");
+    case 'x':
+        return iequals(name, "X-ABLABEL") || iequals(name, "X-EVOLUTION-FILE-AS");
+    default:
+        return false;
+    }
+}
+
+// Appends while `out` stays within `limit`; past it, keeps the part that fits
+// (enough to read the line's name) and notes that the line is too long.
+void appendCapped(std::string& out, std::string_view piece, std::size_t limit, bool& overlong)
+{
+    if (overlong)
+        return;
+    if (piece.size() > limit - std::min(limit, out.size())) {
+        out.append(piece.substr(0, limit - std::min(limit, out.size())));
+        overlong = true;
+        return;
+    }
+    out.append(piece);
+}
+
+bool isUtf16(std::string_view bytes)
+{
+    return bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF");
+}
+
+constexpr std::string_view kBeginLine = "BEGIN:VCARD";
+
+// Where a file can be cut so that each piece parses as the whole would: before
+// a line that is exactly "BEGIN:VCARD" and has no folded continuation. Such a
+// line ends any card before it and starts one afresh, so no parsing state
+// crosses it. UTF-16 files are never cut: their bytes are converted first.
+std::vector<std::size_t> cutPoints(std::string_view bytes, std::size_t stretch, const VCardLimits& limits)
+{
+    std::vector<std::size_t> cuts { 0 };
+    const bool cuttable = !isUtf16(bytes) && limits.propertyBytes >= kBeginLine.size();
+    for (std::size_t from = std::max<std::size_t>(stretch, 1); cuttable && from < bytes.size();) {
+        const std::size_t at = bytes.find("\nBEGIN:VCARD", from);
+        if (at == std::string_view::npos)
+            break;
+        const std::size_t lineStart = at + 1;
+        std::size_t next = lineStart + kBeginLine.size();
+        const bool endsThere = next == bytes.size() || bytes[next] == '\r' || bytes[next] == '\n';
+        if (endsThere && next < bytes.size())
+            next += bytes.substr(next, 2) == "\r\n" ? 2 : 1;
+        if (!endsThere || (next < bytes.size() && isBlank(bytes[next]))) {
+            from = lineStart;
+            continue;
+        }
+        cuts.push_back(lineStart);
+        from = lineStart + std::max<std::size_t>(stretch, 1);
+    }
+    cuts.push_back(bytes.size());
+    return cuts;
+}
 
 bool isCardMarker(std::string_view physicalLine, std::string_view keyword)
 {
@@ -648,72 +768,140 @@ std::string phoneLabel(const VCardPhone& phone)
     return {};
 }
 
-std::vector<VCardContact> parseVCards(std::string_view bytes)
+VCardCards parseVCards(std::string_view bytes, const VCardLimits& limits)
 {
     std::string converted;
-    if (bytes.size() >= 2 && (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF")) {
+    if (isUtf16(bytes)) {
         converted = utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
         bytes = converted;
     } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         bytes.remove_prefix(3);
     }
 
-    std::vector<VCardContact> contacts;
+    VCardCards cards;
     LineCursor cursor(bytes);
     CardBuilder card;
     ContentLine line;
     LineProps props;
     std::string logical;
+    const std::size_t limit = limits.propertyBytes;
 
     while (!cursor.atEnd()) {
-        logical.assign(cursor.next());
+        // A line longer than the limit is not kept whole, only read past. It
+        // is still a line: its continuations are its own, not new lines.
+        bool overlong = false;
+        logical.clear();
+        std::string_view last = cursor.next();
+        appendCapped(logical, last, limit, overlong);
         while (cursor.nextIsFolded()) {
-            const std::string_view more = cursor.next();
-            logical.append(more.substr(1));
+            last = cursor.next().substr(1);
+            appendCapped(logical, last, limit, overlong);
         }
-        if (!parseContentLine(logical, line))
+        const bool parsed = parseContentLine(logical, line);
+        if (!overlong && !parsed)
             continue;
 
-        if (iequals(line.name, "BEGIN") && iequals(trim(line.value), "VCARD")) {
+        if (!overlong && iequals(line.name, "BEGIN") && iequals(trim(line.value), "VCARD")) {
             if (card.active())
-                card.finish(contacts);
+                card.finish(cards, limits.contacts);
             card.start();
             continue;
         }
         if (!card.active())
             continue;
-        if (iequals(line.name, "END") && iequals(trim(line.value), "VCARD")) {
-            card.finish(contacts);
+        if (!overlong && iequals(line.name, "END") && iequals(trim(line.value), "VCARD")) {
+            card.finish(cards, limits.contacts);
             continue;
         }
 
-        readProps(line, props);
-        if (props.quotedPrintable) {
+        if (parsed)
+            readProps(line, props);
+        if (parsed && props.quotedPrintable) {
             // A soft line break ("=" at the end) continues the value on the
             // next line, unindented. A broken value must not swallow the
             // card's end or the next card.
-            std::string_view value = trimEnd(line.value);
-            if (!value.empty() && value.back() == '=') {
+            std::string_view tail = trimEnd(overlong ? last : line.value);
+            if (!tail.empty() && tail.back() == '=') {
                 const std::size_t valueStart = static_cast<std::size_t>(line.value.data() - logical.data());
-                std::string joined(logical.substr(0, valueStart));
-                std::string_view tail = value;
+                std::string joined(
+                    overlong ? std::string_view(logical) : std::string_view(logical).substr(0, valueStart));
                 while (!tail.empty() && tail.back() == '=' && !cursor.atEnd()) {
                     const std::string_view next = cursor.peek();
                     if (isCardMarker(next, "END") || isCardMarker(next, "BEGIN"))
                         break;
                     tail.remove_suffix(1);
-                    joined.append(tail);
+                    appendCapped(joined, tail, limit, overlong);
                     tail = trimEnd(cursor.next());
                 }
-                joined.append(tail);
+                appendCapped(joined, tail, limit, overlong);
                 logical = std::move(joined);
                 parseContentLine(logical, line);
                 readProps(line, props);
             }
         }
-        card.add(line, props);
+        if (!isKeptProperty(parsed ? line.name : propertyName(logical)))
+            continue;
+        if (overlong)
+            card.spoil();
+        else
+            card.add(line, props, logical.size(), limits.cardBytes);
     }
     if (card.active())
-        card.finish(contacts);
-    return contacts;
+        card.finish(cards, limits.contacts);
+    return cards;
+}
+
+void forEachOnThreads(std::size_t items, unsigned threads, const std::function<void(std::size_t)>& work)
+{
+    std::atomic<std::size_t> next { 0 };
+    auto run = [&] {
+        for (std::size_t i = next++; i < items; i = next++)
+            work(i);
+    };
+    const std::size_t extra = items >= 2 ? std::min<std::size_t>(std::max(threads, 1u), items) - 1 : 0;
+    std::vector<std::thread> pool;
+    pool.reserve(extra);
+    for (std::size_t t = 0; t < extra; ++t) {
+        try {
+            pool.emplace_back(run);
+        } catch (const std::system_error&) {
+            break; // the threads there are do the work
+        }
+    }
+    run();
+    for (std::thread& t : pool)
+        t.join();
+}
+
+VCardCards parseVCardsInStretches(std::string_view bytes, const VCardLimits& limits, std::size_t stretch,
+    unsigned threads, const std::atomic<bool>* cancel, const std::function<void(std::size_t)>& parsed)
+{
+    const std::vector<std::size_t> cuts = cutPoints(bytes, stretch, limits);
+    const std::size_t stretches = cuts.size() - 1;
+    auto cancelled = [cancel] { return cancel != nullptr && cancel->load(std::memory_order_relaxed); };
+    // A few stretches per thread at a time: their cards wait in memory until
+    // the ones before them are counted against the limit.
+    const std::size_t window = std::size_t { std::max(threads, 1u) } * 4;
+    VCardCards out;
+    std::vector<VCardCards> parts;
+    for (std::size_t first = 0; first < stretches && !cancelled(); first += window) {
+        parts.assign(std::min(window, stretches - first), {});
+        VCardLimits partLimits = limits;
+        partLimits.contacts = limits.contacts - out.contacts.size();
+        forEachOnThreads(parts.size(), threads, [&](std::size_t k) {
+            if (!cancelled())
+                parts[k]
+                    = parseVCards(bytes.substr(cuts[first + k], cuts[first + k + 1] - cuts[first + k]), partLimits);
+        });
+        for (VCardCards& part : parts) {
+            const std::size_t keep = std::min(limits.contacts - out.contacts.size(), part.contacts.size());
+            out.tooLong += part.tooLong;
+            out.tooMany += part.tooMany + (part.contacts.size() - keep);
+            std::move(part.contacts.begin(), part.contacts.begin() + static_cast<std::ptrdiff_t>(keep),
+                std::back_inserter(out.contacts));
+        }
+        if (parsed)
+            parsed(cuts[first + parts.size()]);
+    }
+    return out;
 }

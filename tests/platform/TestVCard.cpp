@@ -22,17 +22,20 @@ private slots:
     void contacts();
 };
 
-// One line per contact: file-as name|display name|mobile.
+Q_DECLARE_METATYPE(VCardLimits)
+
+// One line per contact: file-as name|display name|mobile; then what was left out.
 void TestVCard::contacts_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("contacts");
-    const QString overlong = QStringList(5000, "Ünïcødé").join(u' ');
+    QTest::addColumn<VCardLimits>("limits");
     const QByteArray good = v3("N:Last;Good;;;\r\nTEL;TYPE=CELL:555-9999\r\n");
     const struct {
         const char* tag;
         QByteArray bytes;
         QString contacts;
+        VCardLimits limits = {};
     } rows[] = {
         { "android", file("android-2.1.vcf"),
             "Müller, Jürgen|Jürgen Müller|+49 (171) 555-0101\nИванова, Мария|Мария Иванова|555-0102\n"
@@ -54,7 +57,17 @@ void TestVCard::contacts_data()
         { "missing END", file("missing-end.vcf"), "One, Olga||555-0901\nTwo, Tom||555-0903\nThree, Tina||555-0904" },
         { "bad quoted-printable", file("bad-qp.vcf"),
             "=ZZBroken=4, éric=||\nNext, Nora||555-1001\nSoftBreak=|SoftBreak=|\nAfter, Al||555-1002" },
-        { "overlong", file("overlong.vcf"), "Long, Lines||555-1101\n" + overlong + "|" + overlong + "|555-1102" },
+        { "overlong: notes passed over, a 60 KB name left out", file("overlong.vcf"),
+            "Long, Lines||555-1101\n1 too long" },
+        // Each limit, met and then passed by one byte or one card.
+        { "line", v3("FN:12345678901234567\nNOTE:" + QByteArray(99, 'n') + "\n") + v3("FN:123456789012345678\n"),
+            "12345678901234567|12345678901234567|\n1 too long", { .propertyBytes = 20 } },
+        { "line folded", v3("FN:1234567890\n 12345678\n"), "1 too long", { .propertyBytes = 20 } },
+        { "line soft-broken", v3("FN;QUOTED-PRINTABLE:123=\n45=\n678901\n"), "1 too long", { .propertyBytes = 30 } },
+        { "card", v3("FN:a\nTEL:1\nTEL:2\nTEL:3\n") + v3("FN:bb\nTEL:1\nTEL:2\nTEL:3\n"), "a|a|\n1 too long",
+            { .cardBytes = 30 } },
+        { "contacts", v3("FN:a\n") + v3("") + v3("FN:b\n") + v3("FN:c\n"), "a|a|\nb|b|\n1 too many",
+            { .contacts = 2 } },
         { "invalid UTF-8", file("invalid-utf8.vcf"), "Bad\u00C3, Byte\u00ED\u00A0\u20ACs|x|555-1201" },
         { "LF, tab folds", v3("FN:Ann\n\te Marie\nTEL;TY\n PE=CELL:555-2\n"), "Anne Marie|Anne Marie|555-2" },
         { "lone CR lines", "BEGIN:VCARD\rFN:Old Mac\rTEL;TYPE=CELL:555-3\rEND:VCARD\r", "Old Mac|Old Mac|555-3" },
@@ -80,22 +93,31 @@ void TestVCard::contacts_data()
         { "unterminated quote", "BEGIN:VCARD\nTEL;TYPE=\"cell:1\n\n" + good, "Last, Good||555-9999" },
         { "lines without colon", "BEGIN:VCARD\nTEL;CELL\nFN\n;;;;\n\n" + good, "Last, Good||555-9999" },
         { "QP runaway", "BEGIN:VCARD\nFN;QUOTED-PRINTABLE:a=\nb=\nc=\n\n" + good, "abc|abc|\nLast, Good||555-9999" },
+        { "BEGIN lines that start no card", "BEGIN:VCARD\nFN:a\nBEGIN:VCARDS\nBEGIN:VCARD\n X\nTEL;CELL:1\n", "a|a|1" },
         { "nested BEGIN", "BEGIN:VCARD\nBEGIN:VCARD\nBEGIN:VCARD\n\n" + good, "Last, Good||555-9999" },
     };
     for (const auto& r : rows)
-        QTest::newRow(r.tag) << r.bytes << r.contacts;
+        QTest::newRow(r.tag) << r.bytes << r.contacts << r.limits;
 }
 
 void TestVCard::contacts()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(VCardLimits, limits);
+    const std::string_view view(bytes.constData(), std::size_t(bytes.size()));
+    const VCardCards cards = parseVCards(view, limits);
     QStringList lines;
-    for (const VCardContact& c : parseVCards(std::string_view(bytes.constData(), std::size_t(bytes.size())))) {
+    for (const VCardContact& c : cards.contacts) {
         const std::string line = c.fileAs + '|' + c.displayName + '|' + c.mobile;
         lines << QString::fromStdString(line);
         QCOMPARE(lines.last().toStdString(), line); // valid UTF-8
     }
+    for (const auto& [count, why] : { std::pair(cards.tooLong, " too long"), std::pair(cards.tooMany, " too many") })
+        lines << (count ? QString::number(count) + why : QString());
+    lines.removeAll({});
     QTEST(lines.join(u'\n'), "contacts");
+    // Cut before every card that can be cut at, the same cards.
+    QVERIFY(parseVCardsInStretches(view, limits, 1, 2) == cards);
 }
 
 QTEST_APPLESS_MAIN(TestVCard)
