@@ -312,7 +312,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
                 if (file.fd < 0 || r.tooBig || r.stretched)
                     continue;
                 windowBytes += file.size + kBytesPerFile;
-                if (!file.read(kStretch, bytes)) {
+                if (!file.read(std::min(kStretch, limits.fileBytes), bytes)) {
                     r.stretched = true; // it grew: read it again the careful way
                     continue;
                 }
