@@ -279,10 +279,15 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     kept.reserve(std::min<std::size_t>(limits.contacts, 4096));
     const unsigned threads = threadCount();
     auto permille = [&](double filesDone) { return static_cast<int>(1000 * filesDone / double(files.size())); };
+    // The limits for the files still to read: the contacts kept count.
+    auto left = [&] {
+        VCardLimits l = limits;
+        l.contacts -= std::min(l.contacts, kept.size());
+        return l;
+    };
     // Cards are kept in file order up to the limit, whichever thread read them.
     auto keep = [&](std::vector<Entry>& entries, std::size_t tooLong, std::size_t tooMany) {
-        const std::size_t room = limits.contacts - std::min(limits.contacts, kept.size());
-        const std::size_t count = std::min(room, entries.size());
+        const std::size_t count = std::min(left().contacts, entries.size());
         data->leftOut.tooLong += static_cast<qsizetype>(tooLong);
         data->leftOut.tooMany += static_cast<qsizetype>(tooMany + entries.size() - count);
         kept.insert(kept.end(), std::make_move_iterator(entries.begin()),
@@ -296,8 +301,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
         // Each thread takes the next file until the window is full.
         std::atomic<std::size_t> next { start };
         std::atomic<std::size_t> windowBytes { 0 };
-        VCardLimits fileLimits = limits;
-        fileLimits.contacts = limits.contacts - std::min(limits.contacts, kept.size());
+        const VCardLimits fileLimits = left();
         const unsigned windowThreads = files.size() - start >= 32 ? threads : 1;
         forEachOnThreads(windowThreads, windowThreads, [&](std::size_t) {
             std::string bytes;
@@ -331,11 +335,9 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
                 CardFile file(files[i], limits.fileBytes);
                 r.tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, buffer));
                 if (!r.tooBig && !buffer.empty()) {
-                    VCardLimits left = limits;
-                    left.contacts = limits.contacts - std::min(limits.contacts, kept.size());
                     const double fileSize = std::max<double>(1, double(buffer.size()));
                     VCardCards cards
-                        = parseVCardsInStretches(buffer, left, kStretch, threads, &cancel, [&](std::size_t done) {
+                        = parseVCardsInStretches(buffer, left(), kStretch, threads, &cancel, [&](std::size_t done) {
                               report(permille(double(i) + double(done) / fileSize), qsizetype(kept.size()));
                           });
                     r.entries = toEntries(cards.contacts, QFile::decodeName(files[i].c_str()), threads);
