@@ -59,7 +59,7 @@ void listCardFiles(
     std::error_code ec;
     fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
     std::vector<fs::path> subfolders;
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    for (; !ec && !cancel && it != fs::directory_iterator(); it.increment(ec)) {
         const fs::directory_entry& entry = *it;
         std::error_code typeError;
         if (entry.is_regular_file(typeError) && isCardFile(entry.path()))
