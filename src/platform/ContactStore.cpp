@@ -199,6 +199,13 @@ struct FileResult {
     std::size_t tooMany = 0;
     bool stretched = false;
     bool tooBig = false;
+
+    void take(const VCardCards& cards, const fs::path& path, unsigned threads)
+    {
+        entries = toEntries(cards.contacts, QFile::decodeName(path.c_str()), threads);
+        tooLong = cards.tooLong;
+        tooMany = cards.tooMany;
+    }
 };
 
 } // namespace
@@ -296,7 +303,6 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     };
 
     std::vector<FileResult> results(files.size());
-    std::string buffer;
     for (std::size_t start = 0; start < files.size() && !cancel;) {
         // Each thread takes the next file until the window is full.
         std::atomic<std::size_t> next { start };
@@ -320,10 +326,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
                     r.stretched = true; // it grew: read it again the careful way
                     continue;
                 }
-                VCardCards cards = parseVCards(bytes, fileLimits);
-                r.entries = toEntries(cards.contacts, QFile::decodeName(files[i].c_str()), 1);
-                r.tooLong = cards.tooLong;
-                r.tooMany = cards.tooMany;
+                r.take(parseVCards(bytes, fileLimits), files[i], 1);
             }
         });
         const std::size_t end = std::min(next.load(), files.size());
@@ -333,18 +336,15 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
             FileResult& r = results[i];
             if (r.stretched) {
                 CardFile file(files[i], limits.fileBytes);
-                r.tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, buffer));
-                if (!r.tooBig && !buffer.empty()) {
-                    const double fileSize = std::max<double>(1, double(buffer.size()));
-                    VCardCards cards
-                        = parseVCardsInStretches(buffer, left(), kStretch, threads, &cancel, [&](std::size_t done) {
-                              report(permille(double(i) + double(done) / fileSize), qsizetype(kept.size()));
-                          });
-                    r.entries = toEntries(cards.contacts, QFile::decodeName(files[i].c_str()), threads);
-                    r.tooLong = cards.tooLong;
-                    r.tooMany = cards.tooMany;
+                std::string bytes;
+                r.tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, bytes));
+                if (!r.tooBig && !bytes.empty()) {
+                    auto parsed = [&](std::size_t done) {
+                        report(permille(double(i) + double(done) / double(bytes.size())), qsizetype(kept.size()));
+                    };
+                    r.take(
+                        parseVCardsInStretches(bytes, left(), kStretch, threads, &cancel, parsed), files[i], threads);
                 }
-                std::string().swap(buffer);
             }
             data->leftOut.bigFiles += r.tooBig ? 1 : 0;
             keep(r.entries, r.tooLong, r.tooMany);
