@@ -61,15 +61,13 @@ struct Query {
 } // namespace
 
 // One row per contact that matches the search, over the store's search texts.
-// Empty until the store is ready.
+// No rows until the first setFilter(), which the chooser makes as it opens.
 class ContactListModel final : public QAbstractListModel {
 public:
     ContactListModel(const ContactStore& store, QObject* parent)
         : QAbstractListModel(parent)
         , m_store(store)
     {
-        m_rows.resize(store.contacts().size());
-        std::iota(m_rows.begin(), m_rows.end(), 0);
     }
 
     // The store has changed under the searches done so far.

@@ -59,7 +59,7 @@ void listCardFiles(
     std::error_code ec;
     fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
     std::vector<fs::path> subfolders;
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    for (; !ec && !cancel && it != fs::directory_iterator(); it.increment(ec)) {
         const fs::directory_entry& entry = *it;
         std::error_code typeError;
         if (entry.is_regular_file(typeError) && isCardFile(entry.path()))
@@ -199,6 +199,13 @@ struct FileResult {
     std::size_t tooMany = 0;
     bool stretched = false;
     bool tooBig = false;
+
+    void take(const VCardCards& cards, const fs::path& path, unsigned threads)
+    {
+        entries = toEntries(cards.contacts, QFile::decodeName(path.c_str()), threads);
+        tooLong = cards.tooLong;
+        tooMany = cards.tooMany;
+    }
 };
 
 } // namespace
@@ -279,10 +286,15 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     kept.reserve(std::min<std::size_t>(limits.contacts, 4096));
     const unsigned threads = threadCount();
     auto permille = [&](double filesDone) { return static_cast<int>(1000 * filesDone / double(files.size())); };
+    // The limits for the files still to read: the contacts kept count.
+    auto left = [&] {
+        VCardLimits l = limits;
+        l.contacts -= std::min(l.contacts, kept.size());
+        return l;
+    };
     // Cards are kept in file order up to the limit, whichever thread read them.
     auto keep = [&](std::vector<Entry>& entries, std::size_t tooLong, std::size_t tooMany) {
-        const std::size_t room = limits.contacts - std::min(limits.contacts, kept.size());
-        const std::size_t count = std::min(room, entries.size());
+        const std::size_t count = std::min(left().contacts, entries.size());
         data->leftOut.tooLong += static_cast<qsizetype>(tooLong);
         data->leftOut.tooMany += static_cast<qsizetype>(tooMany + entries.size() - count);
         kept.insert(kept.end(), std::make_move_iterator(entries.begin()),
@@ -291,13 +303,11 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     };
 
     std::vector<FileResult> results(files.size());
-    std::string buffer;
     for (std::size_t start = 0; start < files.size() && !cancel;) {
         // Each thread takes the next file until the window is full.
         std::atomic<std::size_t> next { start };
         std::atomic<std::size_t> windowBytes { 0 };
-        VCardLimits fileLimits = limits;
-        fileLimits.contacts = limits.contacts - std::min(limits.contacts, kept.size());
+        const VCardLimits fileLimits = left();
         const unsigned windowThreads = files.size() - start >= 32 ? threads : 1;
         forEachOnThreads(windowThreads, windowThreads, [&](std::size_t) {
             std::string bytes;
@@ -312,14 +322,11 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
                 if (file.fd < 0 || r.tooBig || r.stretched)
                     continue;
                 windowBytes += file.size + kBytesPerFile;
-                if (!file.read(kStretch, bytes)) {
+                if (!file.read(std::min(kStretch, limits.fileBytes), bytes)) {
                     r.stretched = true; // it grew: read it again the careful way
                     continue;
                 }
-                VCardCards cards = parseVCards(bytes, fileLimits);
-                r.entries = toEntries(cards.contacts, QFile::decodeName(files[i].c_str()), 1);
-                r.tooLong = cards.tooLong;
-                r.tooMany = cards.tooMany;
+                r.take(parseVCards(bytes, fileLimits), files[i], 1);
             }
         });
         const std::size_t end = std::min(next.load(), files.size());
@@ -329,20 +336,15 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
             FileResult& r = results[i];
             if (r.stretched) {
                 CardFile file(files[i], limits.fileBytes);
-                r.tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, buffer));
-                if (!r.tooBig && !buffer.empty()) {
-                    VCardLimits left = limits;
-                    left.contacts = limits.contacts - std::min(limits.contacts, kept.size());
-                    const double fileSize = std::max<double>(1, double(buffer.size()));
-                    VCardCards cards
-                        = parseVCardsInStretches(buffer, left, kStretch, threads, &cancel, [&](std::size_t done) {
-                              report(permille(double(i) + double(done) / fileSize), qsizetype(kept.size()));
-                          });
-                    r.entries = toEntries(cards.contacts, QFile::decodeName(files[i].c_str()), threads);
-                    r.tooLong = cards.tooLong;
-                    r.tooMany = cards.tooMany;
+                std::string bytes;
+                r.tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, bytes));
+                if (!r.tooBig && !bytes.empty()) {
+                    auto parsed = [&](std::size_t done) {
+                        report(permille(double(i) + double(done) / double(bytes.size())), qsizetype(kept.size()));
+                    };
+                    r.take(
+                        parseVCardsInStretches(bytes, left(), kStretch, threads, &cancel, parsed), files[i], threads);
                 }
-                std::string().swap(buffer);
             }
             data->leftOut.bigFiles += r.tooBig ? 1 : 0;
             keep(r.entries, r.tooLong, r.tooMany);

@@ -270,19 +270,20 @@ struct ContentLine {
     std::string_view value;
 };
 
-// Splits "group.NAME;param=a;BARE:value". False when the line has no colon.
+// Splits "group.NAME;param=a;BARE:value". False when the line has no colon;
+// the group and name, all before the first ";" or ":", are set either way.
 bool parseContentLine(std::string_view line, ContentLine& out)
 {
     out.params.clear();
     std::size_t i = 0;
     while (i < line.size() && line[i] != ';' && line[i] != ':')
         ++i;
-    if (i == line.size())
-        return false;
     std::string_view fullName = trim(line.substr(0, i));
     const std::size_t dot = fullName.rfind('.');
     out.group = dot == std::string_view::npos ? std::string_view {} : fullName.substr(0, dot);
     out.name = dot == std::string_view::npos ? fullName : fullName.substr(dot + 1);
+    if (i == line.size())
+        return false;
 
     while (i < line.size() && line[i] == ';') {
         ++i;
@@ -644,42 +645,13 @@ private:
     std::vector<std::pair<std::string, std::string>> m_labels; // group, label
 };
 
-// The name of a content line, without its group: what parseContentLine
-// would find, read from as much of the line as was kept.
-std::string_view propertyName(std::string_view line)
-{
-    std::string_view name = trim(line.substr(0, std::min(line.find_first_of(";:"), line.size())));
-    if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos)
-        name.remove_prefix(dot + 1);
-    return name;
-}
-
 // The lines a contact is made of. Any other line, however long, is passed
 // over without being kept.
 bool isKeptProperty(std::string_view name)
 {
-    switch (name.empty() ? 0 : lowerAscii(name[0])) {
-    case 'b':
-        return iequals(name, "BEGIN");
-    case 'e':
-        return iequals(name, "END");
-    case 'f':
-        return iequals(name, "FN");
-    case 'n':
-        return iequals(name, "N");
-    case 'o':
-        return iequals(name, "ORG");
-    case 't':
-        return iequals(name, "TEL");
-    case 'u':
-        return iequals(name, "UID");
-    case 'v':
-        return iequals(name, "VERSION");
-    case 'x':
-        return iequals(name, "X-ABLABEL") || iequals(name, "X-EVOLUTION-FILE-AS");
-    default:
-        return false;
-    }
+    static constexpr std::array<std::string_view, 10> kKept
+        = { "BEGIN", "END", "FN", "N", "ORG", "TEL", "UID", "VERSION", "X-ABLABEL", "X-EVOLUTION-FILE-AS" };
+    return std::any_of(kKept.begin(), kKept.end(), [&](std::string_view kept) { return iequals(name, kept); });
 }
 
 // Appends while `out` stays within `limit`; past it, keeps the part that fits
@@ -839,7 +811,7 @@ VCardCards parseVCards(std::string_view bytes, const VCardLimits& limits)
                 readProps(line, props);
             }
         }
-        if (!isKeptProperty(parsed ? line.name : propertyName(logical)))
+        if (!isKeptProperty(line.name))
             continue;
         if (overlong)
             card.spoil();
