@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -106,6 +107,9 @@ struct CardFile {
     bool read(std::size_t limit, std::string& out)
     {
         out.clear();
+        // One byte past the limit tells a file that grew; keep limit + 1 and
+        // the doublings below from wrapping.
+        limit = std::min(limit, std::numeric_limits<std::size_t>::max() / 4);
         std::size_t want = std::min(size, limit) + 1;
         while (fd >= 0) {
             const std::size_t old = out.size();
