@@ -116,7 +116,7 @@ void CDialerDlg::OnExit()
 
 void ShowHomeScreen()
 {
-    CDialerDlg home(QApplication::activeModalWidget());
+    CDialerDlg home(CDialogBase::topScreen());
     home.DoModal();
 }
 

@@ -187,8 +187,8 @@ QFont fontFromLogFont(const LogFont& lf)
     return font;
 }
 
-CDialogBase::CDialogBase(int templateId, QWidget* parent)
-    : QDialog(parent)
+CDialogBase::CDialogBase(int templateId, QWidget*)
+    : QDialog(nullptr)
     , m_template(dialogTemplate(templateId))
     , m_fullScreen(isFullScreenClass(deviceClass()))
 {
@@ -451,14 +451,107 @@ QMenuBar* CDialogBase::CreateMenuBar()
 void CDialogBase::commonOpeningSteps()
 {
     DoDataExchange();
-    if (m_fullScreen)
-        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 bool CDialogBase::OnInitDialog()
 {
     commonOpeningSteps();
     return true;
+}
+
+namespace {
+
+CDialogBase* g_top = nullptr;
+
+// The program's one window. It shows the screen on top as its content; the
+// screens beneath are taken out of it and hidden, keeping their state and
+// their loops, and come back into it when the screens above them end. One
+// window also keeps the cost of opening a screen flat however deep screens
+// stack: the window with the focus never changes, and Qt looks through every
+// widget of the program when it does.
+class ScreenWindow : public QWidget {
+public:
+    ScreenWindow()
+    {
+        // Screens keep their template size: nothing to maximize.
+        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+            | Qt::WindowCloseButtonHint);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+    void present(CDialogBase* screen, bool fullScreen)
+    {
+        setWindowTitle(screen->windowTitle());
+        setWindowIcon(screen->windowIcon());
+        if (fullScreen) {
+            setMinimumSize(0, 0);
+            setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+            if (!isVisible())
+                setWindowState(windowState() | Qt::WindowMaximized);
+            screen->setGeometry(rect());
+        } else if (size() != screen->size() || minimumSize() != maximumSize()) {
+            setFixedSize(screen->size());
+        }
+        if (!isVisible())
+            show();
+        // A screen coming on top is what the user is working in, as a new
+        // window would be: a message box that closed may have left no
+        // window active.
+        activateWindow();
+    }
+
+protected:
+    // The window's close button and an Escape that reaches the window end
+    // the screen on top, as they would end a dialog.
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        if (g_top)
+            g_top->reject();
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Escape && g_top)
+            g_top->reject();
+        else
+            QWidget::keyPressEvent(event);
+    }
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        if (g_top && g_top->parentWidget() == this && g_top->fillsDisplay())
+            g_top->setGeometry(rect());
+    }
+};
+
+QPointer<ScreenWindow> g_window;
+
+ScreenWindow* screenWindow()
+{
+    if (!g_window)
+        g_window = new ScreenWindow;
+    return g_window;
+}
+
+// The first widget that Tab would reach in `screen`.
+QWidget* firstTabStop(QWidget* screen)
+{
+    for (QWidget* w = screen->nextInFocusChain(); w != screen && screen->isAncestorOf(w); w = w->nextInFocusChain())
+        if (w->isVisibleTo(screen) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+CDialogBase* CDialogBase::topScreen()
+{
+    return g_top;
+}
+
+QWidget* CDialogBase::programWindow()
+{
+    return g_top ? g_top->window() : nullptr;
 }
 
 int CDialogBase::DoModal()
@@ -469,32 +562,72 @@ int CDialogBase::DoModal()
     }
     if (!m_opened) {
         m_opened = true;
-        if (!parentWidget())
-            setParent(QApplication::activeModalWidget(), windowFlags());
         connectMessageMap();
         if (const int id = keyFilterId())
             if (QWidget* w = GetDlgItem(id))
                 w->installEventFilter(this);
         OnInitDialog();
-        placeOverOwner();
     }
-    return exec();
+    m_below = g_top;
+    g_top = this;
+    enterWindow();
+    int result = 0;
+    do {
+        m_reenter = false;
+        result = exec();
+    } while (m_reenter);
+    g_top = m_below;
+    if (m_below)
+        m_below->uncover();
+    setParent(nullptr, Qt::Widget);
+    // The last screen has ended: so does the window, and the next screen
+    // opens in a new one, as the program's first did.
+    if (!g_top)
+        delete g_window.data();
+    m_below = nullptr;
+    return result;
 }
 
-void CDialogBase::placeOverOwner()
+void CDialogBase::done(int result)
 {
-    if (m_fullScreen || testAttribute(Qt::WA_Moved))
+    m_reenter = false;
+    QDialog::done(result);
+}
+
+void CDialogBase::enterWindow()
+{
+    ScreenWindow* window = screenWindow();
+    setParent(window, Qt::Widget);
+    move(0, 0); // also keeps the dialog from placing itself when shown
+    window->present(this, m_fullScreen);
+}
+
+void CDialogBase::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // This screen is in the window first, then the one beneath leaves it:
+    // the window is never empty.
+    if (m_below && !m_below->m_covered)
+        m_below->cover();
+    if (QWidget* focus = m_focus ? m_focus.data() : firstTabStop(this))
+        focus->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void CDialogBase::cover()
+{
+    m_covered = true;
+    m_reenter = true; // leaving the window hides the screen and ends its loop; DoModal enters it again
+    m_focus = focusWidget();
+    setParent(nullptr, Qt::Widget);
+}
+
+void CDialogBase::uncover()
+{
+    if (!m_covered)
         return;
-    // Centred over the screen beneath, as the dialog would place itself; done
-    // here because Qt's own placement walks every widget of the program,
-    // which grows with every stacked screen.
-    QRect area;
-    if (const QWidget* owner = parentWidget())
-        area = owner->window()->geometry();
-    else if (const QScreen* s = screen())
-        area = s->availableGeometry();
-    if (area.isValid())
-        move(area.center() - QPoint(width() / 2, height() / 2));
+    m_covered = false;
+    enterWindow();
+    show();
 }
 
 void CDialogBase::ScrollSetUp()
@@ -651,9 +784,9 @@ void recordStackBase()
     g_low = here - usable + 256 * 1024;
 }
 
-// Each open screen keeps its window and the image it is drawn into; a
-// phone runs out of memory long before a desktop. Below this much free
-// memory no further screen opens.
+// Each stacked screen keeps its controls, a few tens of KiB; a phone runs
+// out of memory long before a desktop. Below this much free memory no
+// further screen opens.
 constexpr long kMinAvailableKiB = 64 * 1024;
 
 long availableMemoryKiB()

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -62,12 +63,21 @@ class CDialogBase : public QDialog {
 public:
     enum class VScroll { Default, Handler, Ignored };
 
-    explicit CDialogBase(int templateId, QWidget* parent = nullptr);
+    // `owner` is the screen it opens from. It does not become the widget's
+    // parent: a running screen is shown in the program's one window, and a
+    // covered one belongs to no window until it is on top again.
+    explicit CDialogBase(int templateId, QWidget* owner = nullptr);
     ~CDialogBase() override;
 
-    // Runs the screen modally over the window on top: opening steps, then the
-    // nested loop. Returns IDOK or IDCANCEL.
+    // Runs the screen modally over the screen on top: opening steps, then the
+    // nested loop. The screen beneath is hidden while this one runs and comes
+    // back as it was when this one ends. Returns IDOK or IDCANCEL.
     int DoModal();
+    // The screen whose loop runs innermost, or null before the first opens.
+    static CDialogBase* topScreen();
+    // The one window that shows the screen on top, or null with none open.
+    static QWidget* programWindow();
+    bool fillsDisplay() const { return m_fullScreen; }
 
     int templateId() const { return m_template.id; }
     QWidget* GetDlgItem(int id) const;
@@ -92,6 +102,7 @@ public:
     void OnCancel();
     void accept() override { OnOK(); }
     void reject() override { OnCancel(); }
+    void done(int result) override;
 
     int scrollPos() const { return m_scrollPos; }
     int scrollExtent() const { return m_scrollExtent; }
@@ -119,6 +130,7 @@ protected:
     // when a full-screen screen takes the display's size; the controls keep
     // their template places.
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
     int m_scrollPos = 0;
     int m_scrollExtent = 0;
@@ -128,7 +140,9 @@ private:
     void connectMessageMap();
     void commonOpeningSteps();
     void scrollChildren(int dy);
-    void placeOverOwner();
+    void enterWindow();
+    void cover();
+    void uncover();
 
     const DialogTemplate& m_template;
     DialogUnits m_units {};
@@ -137,6 +151,14 @@ private:
     QMenuBar* m_menuBar = nullptr;
     bool m_fullScreen = false;
     bool m_opened = false;
+    // The screen this one opened over, hidden while this one runs.
+    CDialogBase* m_below = nullptr;
+    // Hidden under a newer screen: the hide ends this screen's loop once the
+    // newer one returns, and DoModal enters it again.
+    bool m_covered = false;
+    bool m_reenter = false;
+    // Where the focus was when the screen was covered.
+    QPointer<QWidget> m_focus;
 };
 
 // How deep screens may stack before the process runs out of stack; the

@@ -1,5 +1,7 @@
 #include "MessageBoxes.h"
 
+#include "DialogBase.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -11,8 +13,10 @@ QString applicationTitle()
 
 void AppMessageBox(const QString& text)
 {
-    // Owned by the window on top, which is always the newest modal screen.
+    // Over whatever is on top: a dialog of its own, or the screen on top.
     QWidget* owner = QApplication::activeModalWidget();
+    if (!owner)
+        owner = CDialogBase::topScreen();
     QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, owner);
     box.setObjectName(QStringLiteral("AppMessageBox"));
     box.raise();

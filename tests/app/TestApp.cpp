@@ -3,6 +3,8 @@
 #include "ScreenScript.h"
 #include "ScrollRules.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -58,6 +60,21 @@ template <class S> struct Scrolling : S {
     std::_Exit(3); // nor the first home screen
 }
 
+// What a user sees of a screen: its fields, the focus, the scroll position
+// and where its window is.
+QString looks(QWidget* w)
+{
+    QStringList out { QString::number(static_cast<CDialogBase*>(w)->scrollPos()) };
+    for (auto* e : w->findChildren<QLineEdit*>())
+        out << e->text();
+    for (auto* c : w->findChildren<QComboBox*>())
+        out << c->currentText();
+    QWidget* focus = QApplication::focusWidget();
+    const QRect r = w->window()->geometry();
+    out << (focus ? focus->objectName() : "no focus") << QStringLiteral("%1,%2").arg(r.x()).arg(r.y());
+    return out.join(u'|');
+}
+
 } // namespace
 
 class TestApp : public QObject {
@@ -105,6 +122,53 @@ private slots:
         CDialerDlg home;
         QVERIFY2(s.run(home), qPrintable(s.report()));
         QCOMPARE(s.log(), (QStringList { "screen:CDialerDlg", next }));
+    }
+
+    // Down the stack and back: each screen, uncovered, is as it was left,
+    // and only the one on top is ever shown (the script checks that at
+    // every window). A message box comes over the screen on top.
+    void uncoveredScreensAsTheyWere()
+    {
+        writeCardFile(fileBytes({ card(u"Home") }));
+        Script s;
+        QStringList changed;
+        // Plays `steps` on the screen, then clicks `button`, which opens the
+        // next screen, and compares the screen after the click with before.
+        auto at = [&](const char* cls, QString steps, int button) {
+            s.screen(cls, [&, cls, steps, button](QWidget* w) {
+                play(s, w, steps);
+                const QString before = looks(w);
+                click(w, button);
+                QCoreApplication::processEvents(); // the window system's answers
+                if (looks(w) != before)
+                    changed << QStringLiteral("%1: %2 / %3").arg(cls, before, looks(w));
+                static_cast<QDialog*>(w)->reject();
+            });
+        };
+        at("CDialerDlg", "", res::IDC_ADD);
+        at("CMainCardDlg", "1016=Kept 1017=5550100 1018>Pin~Base", res::IDC_ADD_CANCEL);
+        at("CDialerDlg", "", res::IDC_MAKECALL);
+        at("Cphonecall", "1034>Home 1031=442079460000", res::IDC_CALL_DIAL);
+        at("CConfirmcall", "", res::IDC_CONFIRM_CANCEL);
+        at("CDialerDlg", "", res::IDC_EDIT);
+        at("CEditcard", "1048>Home", res::IDC_EDIT_SAVE);
+        s.box(QMessageBox::Cancel); // not saved: home
+        at("CDialerDlg", "", res::IDC_DELETE);
+        s.screen("CDeletecard", [&](QWidget* w) {
+            s.box(QMessageBox::Ok, [&] {
+                const QWidget* box = QApplication::activeModalWidget();
+                s.note(box->parentWidget() == w && w->window()->geometry().contains(box->geometry().center())
+                        ? "box over the delete screen"
+                        : "box elsewhere");
+            });
+            click(w, res::IDC_DEL_DELETE); // no card chosen
+            QTest::keyClick(w, Qt::Key_Escape);
+        });
+        CDialerDlg home;
+        QVERIFY2(s.run(home), qPrintable(s.report()));
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("\n")));
+        QVERIFY(s.log().contains("box over the delete screen"));
+        QVERIFY(CDialogBase::programWindow() == nullptr);
     }
 
     // Under a hard limit of 4 MiB the program cannot raise its stack.

@@ -146,7 +146,7 @@ private slots:
             if (!search.isNull()) // Phonebook, Contacts
                 w->findChild<QMenu*>()->actions().constFirst()->trigger();
             click(w, next == kHomeScreen ? res::IDC_CALL_CANCEL : res::IDC_CALL_DIAL);
-            stayed = QApplication::activeModalWidget() == w; // whatever came up has gone
+            stayed = topWindow() == w; // whatever came up has gone
             static_cast<QDialog*>(w)->reject();
         });
         if (!search.isNull())
@@ -160,7 +160,7 @@ private slots:
                 click(w, res::IDC_CONFIRM_CANCEL); // over a home screen, and back
                 // Names and numbers come from cards and contacts: shown as typed, never as markup.
                 for (int id : { res::IDC_CONFIRM_CONTACT, res::IDC_CONFIRM_NUMBER, res::IDC_CONFIRM_CARDNAME })
-                    if (auto* label = ctl<QLabel>(w, id); QApplication::activeModalWidget() == w)
+                    if (auto* label = ctl<QLabel>(w, id); topWindow() == w)
                         shown << label->text() + (label->textFormat() == Qt::PlainText ? "" : " [markup]");
                 static_cast<QDialog*>(w)->reject();
             });

@@ -35,6 +35,14 @@ struct DataHome {
     }
 };
 
+// What the user has in front of them: a dialog of its own, or the screen on
+// top of the stack.
+inline QWidget* topWindow()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal ? modal : CDialogBase::topScreen();
+}
+
 template <class W = QWidget> W* ctl(QWidget* screen, int id)
 {
     return screen->findChild<W*>(QStringLiteral("ctl%1").arg(id));
@@ -161,10 +169,11 @@ private:
 
     void poll()
     {
-        QWidget* top = QApplication::activeModalWidget();
+        QWidget* top = topWindow();
         if (!top || !top->isVisible() || std::find(m_seen.begin(), m_seen.end(), top) != m_seen.end())
             return;
         m_seen.push_back(top);
+        checkOneScreenShown();
         auto* asBox = qobject_cast<QMessageBox*>(top);
         const QString cls = QString::fromLatin1(top->metaObject()->className());
         m_log << (asBox ? QStringLiteral("box:") + asBox->text() : QStringLiteral("screen:") + cls);
@@ -184,6 +193,19 @@ private:
         // Not inside this timer's slot: the action opens nested loops in
         // which the timer must keep firing.
         QTimer::singleShot(0, top, [top, action = std::move(step.action)] { action(top); });
+    }
+
+    // Whatever came up, the user sees one program window with the screen on
+    // top in it, and at most dialogs over it.
+    void checkOneScreenShown()
+    {
+        QStringList shown;
+        for (QWidget* w : QApplication::allWidgets())
+            if (w->isVisible() && (qobject_cast<CDialogBase*>(w) || (w->isWindow() && !qobject_cast<QDialog*>(w))))
+                shown << QString::fromLatin1(w->metaObject()->className());
+        const CDialogBase* top = CDialogBase::topScreen();
+        if (shown.size() != 2 || !top || !top->isVisible() || top->window() == top)
+            m_errors << QStringLiteral("shown: ") + shown.join(u'+');
     }
 
     QTimer m_timer;
