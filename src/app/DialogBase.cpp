@@ -198,9 +198,6 @@ CDialogBase::CDialogBase(int templateId, QWidget*)
     font.setPointSize(m_template.fontPointSize);
     setFont(font);
     m_units = dialogUnitsFor(font);
-    // No OK or Done button in the title bar: a screen is left through its own
-    // buttons or the dialog ending (Escape, or the window's close button).
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     createControls();
 }
 
@@ -473,6 +470,8 @@ class ScreenWindow : public QWidget {
 public:
     ScreenWindow()
     {
+        // No OK or Done button in the title bar: a screen is left through its
+        // own buttons or the dialog ending (Escape, or the close button).
         // Screens keep their template size: nothing to maximize.
         setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
             | Qt::WindowCloseButtonHint);
