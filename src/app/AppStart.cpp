@@ -4,7 +4,6 @@
 #include "DialogBase.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int runDialer(int& argc, char** argv, QObject* watcher)
 {
@@ -13,7 +12,7 @@ int runDialer(int& argc, char** argv, QObject* watcher)
     QApplication app(argc, argv);
     if (watcher)
         app.installEventFilter(watcher);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icon.png")));
+    QApplication::setWindowIcon(applicationIcon());
     QApplication::setDesktopFileName(QStringLiteral("dialer"));
     theApp.InitInstance();
     return 0;

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -140,7 +141,7 @@ QPixmap scaledBitmap(const QString& path, QSize size)
     const auto key = std::make_pair(path, std::make_pair(size.width(), size.height()));
     auto it = cache.find(key);
     if (it == cache.end())
-        it = cache.emplace(key, QPixmap(path).scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)).first;
+        it = cache.emplace(key, resourcePng(path).scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)).first;
     return it->second;
 }
 
@@ -150,6 +151,13 @@ int scaleRound(int value, int mul, int div)
 }
 
 } // namespace
+
+QPixmap resourcePng(const QString& path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
 
 QRect DialogUnits::toPixels(const QRect& dlu) const
 {
