@@ -1,16 +1,10 @@
 // The dialer's own start-up, ending at the first paint of the home screen.
-#include "DialerDlg.h"
+#include "AppStart.h"
 #include "FirstPaint.h"
-
-#include <QIcon>
 
 int main(int argc, char* argv[])
 {
-    stackdepth::recordStackBase();
-    QApplication app(argc, argv);
     FirstPaint watcher;
-    app.installEventFilter(&watcher);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/res/icon.png")));
-    theApp.InitInstance();
-    return 1;
+    runDialer(argc, argv, &watcher);
+    return 1; // the watcher ends the process at the first paint
 }

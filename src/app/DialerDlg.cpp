@@ -27,15 +27,16 @@ template <class Screen> void runScreen(QWidget* owner)
     screen.DoModal();
 }
 
-// Loaded once and shared, as the handheld shared a loaded icon resource:
-// each stacked home screen would otherwise decode its own copy.
+} // namespace
+
+// Loaded once and shared by the application object and every home screen, as
+// the handheld shared a loaded icon resource. Title and task bars draw it at
+// 64 pixels or less; the 256-pixel original took ten times as long to decode.
 const QIcon& applicationIcon()
 {
-    static const QIcon icon(QStringLiteral(":/res/icon.png"));
+    static const QIcon icon(resourcePng(QStringLiteral(":/res/icon-64.png")));
     return icon;
 }
-
-} // namespace
 
 CDialerDlg::CDialerDlg(QWidget* parent)
     : CDialogBase(res::IDD_DIALER, parent)

@@ -40,6 +40,10 @@ private:
     CardBook m_book;
 };
 
+// The application's icon, group icon 131: the windows' and every home
+// screen's m_hIcon.
+const QIcon& applicationIcon();
+
 // Runs a new home screen modally over the screen on top and returns when it
 // closes. Also the return-to-home action of the add-card, make-call and
 // confirmation screens' Cancel buttons.

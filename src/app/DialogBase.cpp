@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -133,14 +135,28 @@ QStyle* compactComboStyle()
 }
 
 // Every screen shows the same logo at the same size; one scaled copy is
-// shared by all of them, however deep the screens stack.
+// shared by all of them, however deep the screens stack. The size the screens
+// take with their usual fonts comes scaled ahead in the resources (made by
+// tools/scale_ahead with this same scaling, "logo-100x30.png"), which spares
+// the first screen decoding the large original on its way to the display.
 QPixmap scaledBitmap(const QString& path, QSize size)
 {
     static std::map<std::pair<QString, std::pair<int, int>>, QPixmap> cache;
     const auto key = std::make_pair(path, std::make_pair(size.width(), size.height()));
     auto it = cache.find(key);
-    if (it == cache.end())
-        it = cache.emplace(key, QPixmap(path).scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)).first;
+    if (it == cache.end()) {
+        QImageReader original(path, "png");
+        original.setAutoDetectImageFormat(false);
+        const QSize fitted = original.size().scaled(size, Qt::KeepAspectRatio);
+        const QString ahead
+            = QStringLiteral("%1-%2x%3.png").arg(path.chopped(4)).arg(fitted.width()).arg(fitted.height());
+        QPixmap pixmap;
+        if (QFile::exists(ahead))
+            pixmap = resourcePng(ahead);
+        else
+            pixmap = QPixmap::fromImage(original.read()).scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        it = cache.emplace(key, pixmap).first;
+    }
     return it->second;
 }
 
@@ -150,6 +166,13 @@ int scaleRound(int value, int mul, int div)
 }
 
 } // namespace
+
+QPixmap resourcePng(const QString& path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
 
 QRect DialogUnits::toPixels(const QRect& dlu) const
 {

@@ -14,6 +14,7 @@
 
 class QScrollBar;
 class QMenuBar;
+class QPixmap;
 
 // A control notification or command bound to a member handler.
 struct MessageEntry {
@@ -46,6 +47,10 @@ struct LogFont {
     QString face;
 };
 QFont fontFromLogFont(const LogFont& lf);
+
+// One of the program's own PNG images. Named as PNG, the image reader does not
+// load every installed image plugin to ask whether it knows the format.
+QPixmap resourcePng(const QString& path);
 
 // Dialog units to pixels for a template font, as the handheld computed them.
 struct DialogUnits {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <limits>
 #include <optional>
 
@@ -107,27 +109,33 @@ std::optional<Prefix> readPrefix(Reader& in)
     return Prefix { wide, *length };
 }
 
-std::optional<std::u16string> readString(Reader& in)
+// Decodes the next string straight into `out`, whose buffer a reload reuses;
+// `out` is left as it was when the bytes run out before the string's end.
+bool readString(Reader& in, std::u16string& out)
 {
     const auto prefix = readPrefix(in);
     if (!prefix)
-        return std::nullopt;
+        return false;
     // A 64-bit length is at most 0x7FFFFFFF and a 32-bit one below 2^32, so
     // doubling it cannot overflow.
     const auto text = in.take(prefix->wide ? prefix->length * 2 : prefix->length);
     if (!text)
-        return std::nullopt;
-    std::u16string s;
+        return false;
+    out.clear();
     if (prefix->wide) {
-        s.resize(text->size() / 2);
-        for (std::size_t i = 0; i < s.size(); ++i)
-            s[i] = static_cast<char16_t>((*text)[2 * i] | ((*text)[2 * i + 1] << 8));
+        out.resize(text->size() / 2);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out.data(), text->data(), out.size() * 2);
+        } else {
+            for (std::size_t i = 0; i < out.size(); ++i)
+                out[i] = static_cast<char16_t>((*text)[2 * i] | ((*text)[2 * i + 1] << 8));
+        }
     } else {
-        s.resize(text->size());
-        for (std::size_t i = 0; i < s.size(); ++i)
-            s[i] = fromWindows1252((*text)[i]);
+        out.resize(text->size());
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = fromWindows1252((*text)[i]);
     }
-    return s;
+    return true;
 }
 
 void putInteger(Bytes& out, std::uint64_t value, int size)
@@ -182,10 +190,8 @@ LoadResult parse(std::span<const std::uint8_t> bytes, CardBook& book)
         CardRecord beyond;
         CardRecord& card = i < CardBook::kSlots ? book.slot(i) : beyond;
         for (const auto field : kFields) {
-            auto s = readString(in);
-            if (!s)
+            if (!readString(in, card.*field))
                 return result;
-            card.*field = std::move(*s);
         }
         if (i < CardBook::kSlots)
             ++result.complete;

@@ -3,6 +3,7 @@
 #include "CardCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -105,15 +106,46 @@ private:
     const char* m_phase;
 };
 
+// A file's bytes: on the stack while they fit, as ten cards always do (1,284
+// bytes at most), so that a load costs no allocation of its own; on the heap
+// past that.
+class FileBytes {
+public:
+    // Room for `n` more bytes after the first `have`, which it keeps.
+    std::uint8_t* room(std::size_t have, std::size_t n)
+    {
+        if (!m_onHeap && have + n <= m_stack.size())
+            return m_stack.data() + have;
+        if (!m_onHeap)
+            m_heap.assign(m_stack.begin(), m_stack.begin() + static_cast<std::ptrdiff_t>(have));
+        m_onHeap = true;
+        m_heap.resize(have + n);
+        return m_heap.data() + have;
+    }
+    void keep(std::size_t n) { m_size = n; }
+    std::span<const std::uint8_t> view() const { return { m_onHeap ? m_heap.data() : m_stack.data(), m_size }; }
+
+private:
+    std::array<std::uint8_t, 4096> m_stack; // only the first m_size bytes are ever read
+    Bytes m_heap;
+    std::size_t m_size = 0;
+    bool m_onHeap = false;
+};
+
 struct ReadOutcome {
-    Bytes bytes;
+    FileBytes bytes;
     std::error_code error; // a read error cut the bytes short
     bool tooBig = false; // the file goes on past kMaxFileBytes, which were kept
 };
 
-// Reads a regular file's bytes, at most kMaxFileBytes of them.
+// Reads a regular file's bytes, at most kMaxFileBytes of them. The first read
+// asks for one byte more than fstat announced: when it comes back short, the
+// end is reached and no further read is spent to see it. A file that grew
+// since, or one that announces no size (as the kernel's pseudo files do), is
+// read on in chunks up to the same limit.
 ReadOutcome readAll(int fd)
 {
+    constexpr std::size_t kChunk = 4096;
     ReadOutcome out;
     struct stat st { };
     if (::fstat(fd, &st) != 0) {
@@ -124,23 +156,25 @@ ReadOutcome readAll(int fd)
         out.error = std::make_error_code(std::errc::invalid_argument);
         return out;
     }
-    if (st.st_size > 0)
-        out.bytes.reserve(std::min(static_cast<std::size_t>(st.st_size), kMaxFileBytes + 1));
-    std::uint8_t buffer[4096];
-    while (out.bytes.size() <= kMaxFileBytes) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0)
-            return out;
+    const std::size_t announced = st.st_size > 0 ? std::min(static_cast<std::size_t>(st.st_size), kMaxFileBytes) : 0;
+    std::size_t have = 0;
+    while (have <= kMaxFileBytes) {
+        const std::size_t ask = std::min(have < announced ? announced + 1 - have : kChunk, kMaxFileBytes + 1 - have);
+        const ssize_t got = ::read(fd, out.bytes.room(have, ask), ask);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             out.error = lastError();
-            return out;
+            break;
         }
-        out.bytes.insert(out.bytes.end(), buffer, buffer + got);
+        have += static_cast<std::size_t>(got);
+        // Short of what was asked, with all that fstat announced: the end as
+        // of this read, which a further read could only confirm.
+        if (got == 0 || (announced > 0 && have >= announced && static_cast<std::size_t>(got) < ask))
+            break;
     }
-    out.tooBig = true;
-    out.bytes.resize(kMaxFileBytes);
+    out.tooBig = have > kMaxFileBytes;
+    out.bytes.keep(std::min(have, kMaxFileBytes));
     return out;
 }
 
@@ -182,12 +216,8 @@ std::error_code makeFolders(const fs::path& dir)
 ReadOutcome oldBytes(const fs::path& path)
 {
     UniqueFd old(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
-    if (!old) {
-        ReadOutcome out;
-        if (errno != ELOOP)
-            out.error = lastError(); // an absent file is not created
-        return out;
-    }
+    if (!old) // an absent file is not created
+        return { .bytes = {}, .error = errno == ELOOP ? std::error_code() : lastError() };
     return readAll(old.get());
 }
 
@@ -289,9 +319,9 @@ LoadResult load(CardBook& book, const fs::path& path)
         // A read error midway counts as the end of the file: the cards before
         // it are kept, and the load did not run to its end.
         const ReadOutcome content = readAll(fd.get());
-        if (content.error && content.bytes.empty())
+        if (content.error && content.bytes.view().empty())
             return {};
-        LoadResult result = parse(content.bytes, book);
+        LoadResult result = parse(content.bytes.view(), book);
         if (content.tooBig) {
             result.tooBig = true;
             result.ranToEnd = false;
@@ -313,9 +343,8 @@ SaveResult save(const CardBook& book, SaveMode mode, const fs::path& path)
             const ReadOutcome old = oldBytes(path);
             if (old.error || old.tooBig)
                 return { old.tooBig ? std::make_error_code(std::errc::file_too_large) : old.error };
-            if (old.bytes.size() > bytes.size())
-                bytes.insert(
-                    bytes.end(), old.bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size()), old.bytes.end());
+            if (const auto kept = old.bytes.view(); kept.size() > bytes.size())
+                bytes.insert(bytes.end(), kept.begin() + static_cast<std::ptrdiff_t>(bytes.size()), kept.end());
         } else {
             const fs::path dir = path.parent_path();
             if (!dir.empty()) {

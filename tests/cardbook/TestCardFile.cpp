@@ -177,6 +177,22 @@ private slots:
         QCOMPARE(aside, bytes.isNull() ? QStringList { "aside|||||" } : held.mid(CardBook::kSlots));
     }
 
+    // A load holds at most kMaxFileBytes of a file: 64 MiB to spare suffice for a sparse 1 GiB one.
+    void hugeFileBounded()
+    {
+        writeCardFile(withCount(3, kThree));
+        QVERIFY(::truncate(cardPath().toLocal8Bit(), 1L << 30) == 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const rlim_t used = slurp("/proc/self/statm").split(' ')[0].toULong() * ::sysconf(_SC_PAGESIZE);
+            const rlimit cap { used + (64 << 20), RLIM_INFINITY };
+            CardBook book;
+            ::_exit(::setrlimit(RLIMIT_AS, &cap) == 0 && CardFile::load(book).tooBig && book.count() == 3 ? 0 : 1);
+        }
+        int status = 0;
+        QVERIFY(::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
     // A FIFO in the file's place may not block a screen, nor count as a card file.
     void fifo()
     {
