@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QRawFont>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
@@ -197,13 +198,18 @@ QFont fontFromLogFont(const LogFont& lf)
 {
     QFont font(lf.face);
     font.setPixelSize(std::max(1, lf.height));
+    font.setWeight(static_cast<QFont::Weight>(std::clamp(lf.weight, 1, 1000)));
+    // Measured on the font's own face, resized as the fitting goes: the
+    // system's fonts are matched once for the measuring, not once for each
+    // size tried.
+    QRawFont face = QRawFont::fromFont(font);
     // The requested height is the character cell; Qt sizes the em square.
-    const int cell = QFontMetrics(font).height();
+    const int cell = qRound(face.ascent()) + qRound(face.descent());
     if (cell > 0 && cell != lf.height)
         font.setPixelSize(std::max(1, static_cast<int>(std::lround(double(lf.height) * lf.height / cell))));
-    font.setWeight(static_cast<QFont::Weight>(std::clamp(lf.weight, 1, 1000)));
-    if (lf.width > 0) {
-        const int avg = QFontMetrics(font).averageCharWidth();
+    if (lf.width > 0 && face.isValid()) {
+        face.setPixelSize(font.pixelSize());
+        const int avg = qRound(face.averageCharWidth());
         if (avg > 0)
             font.setStretch(std::clamp(static_cast<int>(std::lround(100.0 * lf.width / avg)), 1, 4000));
     }

@@ -18,6 +18,8 @@
 
 using namespace screentest;
 
+Q_DECLARE_METATYPE(LogFont)
+
 namespace {
 
 const rlimit kSmallStack { 4u << 20, 4u << 20 };
@@ -169,6 +171,31 @@ private slots:
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join("\n")));
         QVERIFY(s.log().contains("box over the delete screen"));
         QVERIFY(CDialogBase::programWindow() == nullptr);
+    }
+
+    // A font asked for by its cell height and average character width is
+    // sized by what the font's metrics say, at every weight: the em square
+    // scaled so that the cell fits, then stretched to the width.
+    void fontByCellAndWidth_data()
+    {
+        QTest::addColumn<LogFont>("asked");
+        const QString face = QStringLiteral("MS Sans Serif");
+        QTest::newRow("product label") << LogFont { 16, 8, 1, face };
+        QTest::newRow("bold, natural width") << LogFont { 13, 0, 700, face };
+        QTest::newRow("large, wide") << LogFont { 30, 20, 400, face };
+        QTest::newRow("small, narrow") << LogFont { 9, 3, 400, face };
+    }
+    void fontByCellAndWidth()
+    {
+        QFETCH(LogFont, asked);
+        const CDialogBase screen(res::IDD_DIALER); // the faces that stand in for the handheld's
+        QFont measured(asked.face);
+        measured.setPixelSize(asked.height);
+        measured.setWeight(QFont::Weight(asked.weight));
+        measured.setPixelSize(qRound(double(asked.height) * asked.height / QFontMetrics(measured).height()));
+        const int stretch = asked.width ? qRound(100.0 * asked.width / QFontMetrics(measured).averageCharWidth()) : 0;
+        const QFont got = fontFromLogFont(asked);
+        QCOMPARE((QList { got.pixelSize(), got.stretch() }), (QList { measured.pixelSize(), stretch }));
     }
 
     // Under a hard limit of 4 MiB the program cannot raise its stack.
