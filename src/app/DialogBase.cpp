@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFontDatabase>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
@@ -89,17 +90,38 @@ TypingValidator* typingValidator(QWidget* w)
 }
 
 // The handheld's dialog fonts are not on Linux; Liberation Sans has their
-// metrics, DejaVu Sans is the fallback that is always installed.
+// metrics, DejaVu Sans is the fallback that is always installed. The
+// substitutes serve any font asked for by the handheld's names; the screens
+// name the face standing in directly (faceFor), since a substituted name
+// has the system's fonts searched for it as well as for its stand-in.
+const QStringList& standInFaces()
+{
+    static const QStringList faces { QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") };
+    return faces;
+}
+
 void installFontSubstitutes()
 {
     static const bool done = [] {
-        const QStringList faces { QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") };
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), faces);
-        QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), faces);
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), standInFaces());
+        QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), standInFaces());
         initDialerResources();
         return true;
     }();
     (void)done;
+}
+
+QString faceFor(const QString& face)
+{
+    if (face != QLatin1String("MS Sans Serif") && face != QLatin1String("MS Shell Dlg"))
+        return face;
+    static const QString standIn = [] {
+        for (const QString& f : standInFaces())
+            if (QFontDatabase::hasFamily(f))
+                return f;
+        return QStringLiteral("MS Sans Serif"); // left to the substitutes and the system
+    }();
+    return standIn;
 }
 
 // The handheld's combo boxes gave their text nearly the whole width; the
@@ -196,7 +218,7 @@ DialogUnits dialogUnitsFor(const QFont& font)
 
 QFont fontFromLogFont(const LogFont& lf)
 {
-    QFont font(lf.face);
+    QFont font(faceFor(lf.face));
     font.setPixelSize(std::max(1, lf.height));
     font.setWeight(static_cast<QFont::Weight>(std::clamp(lf.weight, 1, 1000)));
     // Measured on the font's own face, resized as the fitting goes: the
@@ -223,7 +245,7 @@ CDialogBase::CDialogBase(int templateId, QWidget*)
 {
     installFontSubstitutes();
     setWindowTitle(m_template.caption);
-    QFont font(m_template.fontFace);
+    QFont font(faceFor(m_template.fontFace));
     font.setPointSize(m_template.fontPointSize);
     setFont(font);
     m_units = dialogUnitsFor(font);
