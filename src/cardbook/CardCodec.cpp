@@ -31,6 +31,9 @@ public:
     }
 
     std::size_t remaining() const { return m_bytes.size() - m_pos; }
+    // The next bytes without taking them; only remaining() of them are there.
+    const std::uint8_t* peek() const { return m_bytes.data() + m_pos; }
+    void skip(std::size_t n) { m_pos += n; }
 
     template <typename T> std::optional<T> integer()
     {
@@ -84,6 +87,19 @@ struct Prefix {
 
 std::optional<Prefix> readPrefix(Reader& in)
 {
+    // Nearly every string is short: one length byte, or the wide marker and
+    // one length byte. Those are read in one look.
+    if (in.remaining() >= 4) {
+        const std::uint8_t* p = in.peek();
+        if (p[0] < 0xFF) {
+            in.skip(1);
+            return Prefix { false, p[0] };
+        }
+        if (p[1] == 0xFE && p[2] == 0xFF && p[3] < 0xFF) {
+            in.skip(4);
+            return Prefix { true, p[3] };
+        }
+    }
     const auto b = in.integer<std::uint8_t>();
     if (!b)
         return std::nullopt;
@@ -121,7 +137,8 @@ bool readString(Reader& in, std::u16string& out)
     const auto text = in.take(prefix->wide ? prefix->length * 2 : prefix->length);
     if (!text)
         return false;
-    out.clear();
+    // Every character is written below: a reused string of the same length
+    // is neither emptied nor filled first.
     if (prefix->wide) {
         out.resize(text->size() / 2);
         if constexpr (std::endian::native == std::endian::little) {
