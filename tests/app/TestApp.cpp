@@ -198,6 +198,17 @@ private slots:
         QCOMPARE((QList { got.pixelSize(), got.stretch() }), (QList { measured.pixelSize(), stretch }));
     }
 
+    // The logo kept scaled ahead in the resources is what the screens would
+    // make of the original: it has not gone stale.
+    void logoScaledAhead()
+    {
+        const CDialogBase screen(res::IDD_DIALER); // registers the resources
+        const QImage ahead = resourcePng(QStringLiteral(":/res/logo-100x30.png")).toImage();
+        const QPixmap original = resourcePng(QStringLiteral(":/res/logo.png"));
+        QVERIFY(!ahead.isNull());
+        QVERIFY(original.scaled(ahead.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation).toImage() == ahead);
+    }
+
     // Under a hard limit of 4 MiB the program cannot raise its stack.
     void deepStackRefusedAndExitFromIt()
     {
