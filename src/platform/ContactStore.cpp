@@ -7,20 +7,18 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <iterator>
 #include <limits>
 #include <mutex>
 #include <set>
 #include <thread>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // Files up to this size are read and parsed whole by one thread; larger ones
 // are cut into stretches of it and parsed by all threads.
@@ -36,41 +34,109 @@ unsigned threadCount()
     return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
 }
 
-bool isCardFile(const fs::path& path)
+bool isCardFile(std::string_view name)
 {
-    std::string ext = path.extension().string();
+    // The extension as std::filesystem sees it: ".vcf" alone is a hidden
+    // file without one.
+    const std::size_t dot = name.rfind('.');
+    if (dot == 0 || dot == std::string_view::npos)
+        return false;
+    std::string ext(name.substr(dot));
     for (char& c : ext)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return ext == ".vcf" || ext == ".vcard";
 }
 
-using FolderIds = std::set<std::pair<dev_t, ino_t>>;
+// Paths in the order of their components, as std::filesystem::path orders
+// them: "a/z.vcf" before "a-b.vcf" and "a.vcf", and bytes unsigned. The same
+// as comparing the strings with '/' below every other byte.
+bool componentLess(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    while (i < n && a[i] == b[i])
+        ++i;
+    if (i == n)
+        return a.size() < b.size();
+    const auto rank = [](char c) { return c == '/' ? 0 : static_cast<unsigned char>(c) + 1; };
+    return rank(a[i]) < rank(b[i]);
+}
 
-// std::filesystem rather than QDir: the directory entries' types come with
-// readdir, so a folder of 100,000 cards is listed without a stat per file.
-// A folder is known by its device and inode, so one reached again through a
-// link ("sync -> .", a loop of links) is not listed again.
-void listCardFiles(
-    const fs::path& folder, int depth, FolderIds& seen, std::vector<fs::path>& out, const std::atomic<bool>& cancel)
+class Fd {
+public:
+    explicit Fd(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
+    Fd& operator=(Fd&& other) noexcept
+    {
+        reset(std::exchange(other.m_fd, -1));
+        return *this;
+    }
+    int get() const { return m_fd; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+using FolderIds = std::set<std::pair<dev_t, ino_t>>;
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
+
+// A folder read: open while its files are, which are named relative to it.
+struct Folder {
+    Fd fd;
+    std::string path; // as given, with a '/' to put a file name after
+    std::vector<std::string> files; // "a.vcf", "book/b.vcf": in path order
+};
+
+// readdir and openat rather than QDir or std::filesystem: the entries' types
+// come with readdir, so a folder of 100,000 cards is listed without a stat
+// per file, and each file is opened beside its folder without walking the
+// folder's path again. A folder is known by its device and inode, so one
+// reached again through a link ("sync -> .", a loop of links) is not listed
+// again.
+void listCardFiles(int fd, const std::string& prefix, int depth, FolderIds& seen, std::vector<std::string>& out,
+    const std::atomic<bool>& cancel)
 {
     struct stat st { };
-    if (cancel || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)
-        || !seen.emplace(st.st_dev, st.st_ino).second)
+    if (cancel || fd < 0 || ::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode) || !seen.emplace(st.st_dev, st.st_ino).second)
         return;
-    std::error_code ec;
-    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    std::vector<fs::path> subfolders;
-    for (; !ec && !cancel && it != fs::directory_iterator(); it.increment(ec)) {
-        const fs::directory_entry& entry = *it;
-        std::error_code typeError;
-        if (entry.is_regular_file(typeError) && isCardFile(entry.path()))
-            out.push_back(entry.path());
-        else if (depth > 0 && entry.is_directory(typeError))
-            subfolders.push_back(entry.path());
+    DIR* dir = ::fdopendir(::dup(fd)); // closedir closes the copy
+    if (dir == nullptr)
+        return;
+    std::vector<std::string> subfolders;
+    while (const dirent* entry = cancel ? nullptr : ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) // what a link leads to counts
+            type = ::fstatat(fd, entry->d_name, &st, 0) != 0 ? DT_UNKNOWN
+                : S_ISREG(st.st_mode)                        ? DT_REG
+                : S_ISDIR(st.st_mode)                        ? DT_DIR
+                                                             : DT_UNKNOWN;
+        if (type == DT_REG && isCardFile(name))
+            out.push_back(prefix + entry->d_name);
+        else if (depth > 0 && type == DT_DIR)
+            subfolders.emplace_back(name);
     }
+    ::closedir(dir);
     std::sort(subfolders.begin(), subfolders.end());
-    for (const fs::path& sub : subfolders)
-        listCardFiles(sub, depth - 1, seen, out, cancel);
+    for (const std::string& sub : subfolders) {
+        const Fd subFd(::openat(fd, sub.c_str(), kFolderFlags));
+        listCardFiles(subFd.get(), prefix + sub + '/', depth - 1, seen, out, cancel);
+    }
 }
 
 // A card file opened for reading, once it has proved to be a regular file
@@ -80,10 +146,20 @@ struct CardFile {
     std::size_t size = 0;
     bool tooBig = false;
 
-    CardFile(const fs::path& path, std::size_t limit)
+    // noAtime: whether O_NOATIME is still worth trying. Reading does not
+    // change a contact, and an access time written back per file is a cost
+    // on every pick; the flag is allowed only on the user's own files, and
+    // after one refusal the rest are opened plainly.
+    CardFile(const Folder& folder, const std::string& name, std::size_t limit, std::atomic<bool>& noAtime)
     {
         // O_NONBLOCK: a pipe put in place after listing must not hang the open.
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        constexpr int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+        const bool tryNoAtime = noAtime.load(std::memory_order_relaxed);
+        fd = ::openat(folder.fd.get(), name.c_str(), tryNoAtime ? flags | O_NOATIME : flags);
+        if (fd < 0 && tryNoAtime && errno == EPERM) {
+            noAtime.store(false, std::memory_order_relaxed);
+            fd = ::openat(folder.fd.get(), name.c_str(), flags);
+        }
         struct stat st { };
         if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))
             close();
@@ -204,9 +280,9 @@ struct FileResult {
     bool stretched = false;
     bool tooBig = false;
 
-    void take(const VCardCards& cards, const fs::path& path, unsigned threads)
+    void take(const VCardCards& cards, const Folder& folder, const std::string& name, unsigned threads)
     {
-        entries = toEntries(cards.contacts, QFile::decodeName(path.c_str()), threads);
+        entries = toEntries(cards.contacts, QFile::decodeName(QByteArray::fromStdString(folder.path + name)), threads);
         tooLong = cards.tooLong;
         tooMany = cards.tooMany;
     }
@@ -275,14 +351,21 @@ QStringList ContactStore::defaultFolders()
 std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folders, const VCardLimits& limits,
     const std::atomic<bool>& cancel, const std::function<void(int, qsizetype)>& report)
 {
-    std::vector<fs::path> files;
+    std::vector<Folder> listed(static_cast<std::size_t>(folders.size()));
+    std::vector<std::pair<const Folder*, const std::string*>> files;
     FolderIds seen;
-    for (const QString& folder : folders) {
-        std::vector<fs::path> found;
-        listCardFiles(fs::path(QFile::encodeName(folder).toStdString()), 1, seen, found, cancel);
-        std::sort(found.begin(), found.end());
-        files.insert(files.end(), found.begin(), found.end());
+    for (qsizetype k = 0; k < folders.size() && !cancel; ++k) {
+        Folder& f = listed[static_cast<std::size_t>(k)];
+        f.path = QFile::encodeName(folders[k]).toStdString();
+        f.fd.reset(::open(f.path.c_str(), kFolderFlags));
+        listCardFiles(f.fd.get(), {}, 1, seen, f.files, cancel);
+        if (!f.path.empty() && f.path.back() != '/')
+            f.path += '/';
+        std::sort(f.files.begin(), f.files.end(), componentLess);
+        for (const std::string& name : f.files)
+            files.emplace_back(&f, &name);
     }
+    std::atomic<bool> noAtime { true };
 
     auto data = std::make_unique<Data>();
     data->leftOut.limits = limits;
@@ -320,7 +403,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
                 if (i >= files.size())
                     return;
                 FileResult& r = results[i];
-                CardFile file(files[i], limits.fileBytes);
+                CardFile file(*files[i].first, *files[i].second, limits.fileBytes, noAtime);
                 r.tooBig = file.tooBig;
                 r.stretched = !file.tooBig && file.size > kStretch;
                 if (file.fd < 0 || r.tooBig || r.stretched)
@@ -330,7 +413,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
                     r.stretched = true; // it grew: read it again the careful way
                     continue;
                 }
-                r.take(parseVCards(bytes, fileLimits), files[i], 1);
+                r.take(parseVCards(bytes, fileLimits), *files[i].first, *files[i].second, 1);
             }
         });
         const std::size_t end = std::min(next.load(), files.size());
@@ -339,15 +422,15 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
         for (std::size_t i = start; i < end && !cancel; ++i) {
             FileResult& r = results[i];
             if (r.stretched) {
-                CardFile file(files[i], limits.fileBytes);
+                CardFile file(*files[i].first, *files[i].second, limits.fileBytes, noAtime);
                 std::string bytes;
                 r.tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, bytes));
                 if (!r.tooBig && !bytes.empty()) {
                     auto parsed = [&](std::size_t done) {
                         report(permille(double(i) + double(done) / double(bytes.size())), qsizetype(kept.size()));
                     };
-                    r.take(
-                        parseVCardsInStretches(bytes, left(), kStretch, threads, &cancel, parsed), files[i], threads);
+                    r.take(parseVCardsInStretches(bytes, left(), kStretch, threads, &cancel, parsed), *files[i].first,
+                        *files[i].second, threads);
                 }
             }
             data->leftOut.bigFiles += r.tooBig ? 1 : 0;

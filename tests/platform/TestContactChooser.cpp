@@ -81,6 +81,14 @@ private slots:
         QCOMPARE(large->contacts().size(), 12000u);
         for (const Contact& c : large->contacts())
             QCOMPARE(c.identifier().section(u'/', -1), "big.vcf#" + c.mobile);
+        // Files are read in the order of their paths' components, bytes unsigned: equal names keep it.
+        const QStringList order = { "a/x.vcf", "a-b.vcf", "a.vcf", "z.vcf", "é.vcf" };
+        for (const int i : { 2, 4, 0, 3, 1 })
+            write(m_dir.filePath("order/" + order[i]), card("Same", ""));
+        QStringList files;
+        for (const Contact& c : ContactStore::open({ m_dir.filePath("order") })->contacts())
+            files << c.identifier().mid(m_dir.filePath("order/").size()).chopped(2);
+        QCOMPARE(files, order);
     }
 
     // Each limit of the store passed by one: the contacts listed and the line under them.
