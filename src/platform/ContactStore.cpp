@@ -6,10 +6,13 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <iterator>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -24,14 +27,14 @@ namespace {
 // are cut into stretches of it and parsed by all threads.
 constexpr std::size_t kStretch = 512 * 1024;
 
-// Small files are read a few megabytes at a time, so that their cards wait in
-// memory only until the ones before them are counted against the limit.
-constexpr std::size_t kWindowBytes = 8u << 20;
-constexpr std::size_t kBytesPerFile = 4096; // what a file counts in a window, beyond its bytes
-
 unsigned threadCount()
 {
     return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+bool isAscii(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 bool isCardFile(std::string_view name)
@@ -97,7 +100,16 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK;
 struct Folder {
     Fd fd;
     std::string path; // as given, with a '/' to put a file name after
+    QString decodedPath;
     std::vector<std::string> files; // "a.vcf", "book/b.vcf": in path order
+
+    // The path of a card file, for contacts known by file and place.
+    QString pathOf(const std::string& name) const
+    {
+        return decodedPath
+            + (isAscii(name) ? QString(QLatin1StringView(name.data(), static_cast<qsizetype>(name.size())))
+                             : QFile::decodeName(QByteArray::fromStdString(name)));
+    }
 };
 
 // readdir and openat rather than QDir or std::filesystem: the entries' types
@@ -177,6 +189,27 @@ struct CardFile {
         fd = -1;
     }
 
+    // A file of at most `limit` bytes read into buffer, which has room for
+    // one byte more: one read() as a rule, as a regular file reads short only
+    // at its end. Nothing when it has grown past the limit.
+    std::optional<std::size_t> readSmall(char* buffer, std::size_t limit)
+    {
+        std::size_t got = 0;
+        while (fd >= 0 && got <= limit) {
+            const std::size_t want = limit + 1 - got;
+            const ssize_t n = ::read(fd, buffer + got, want);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+            if (static_cast<std::size_t>(n) < want)
+                break;
+        }
+        close();
+        return got <= limit ? std::optional(got) : std::nullopt;
+    }
+
     // open, read, close: on a phone the system calls, not the parsing, are
     // what a folder of one card per file costs. At most limit bytes are kept;
     // false when the file grew past them since it was opened.
@@ -207,86 +240,219 @@ struct CardFile {
     }
 };
 
-QString fromUtf8(const std::string& s)
+QString fromUtf8(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// A contact with what a search looks in; the folded name comes first and is
-// also the sort key.
-struct Entry {
-    Contact contact;
-    QString search;
-    QString digits;
+// What foldForSearch() makes of one character, for the characters up to the
+// end of Cyrillic: worked out the slow way the first time each is met, then
+// looked up. Case folding and decomposition work on each character alone,
+// and every combining mark up to there is a non-spacing one, which the fold
+// drops; so a text of such characters folds as its characters do one by one.
+class FoldTable {
+public:
+    static constexpr char16_t kEnd = 0x500;
 
-    QStringView sortKey() const
+    // Writes the fold of c at out, at most two characters; -1 when c is
+    // past the table or folds to more.
+    int fold(char16_t c, char16_t* out)
     {
-        const qsizetype end = search.indexOf(ContactStore::kSearchSeparator);
-        return end < 0 ? QStringView(search) : QStringView(search).left(end);
+        if (c < 0x80) {
+            *out = c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
+            return 1;
+        }
+        if (c >= kEnd)
+            return -1;
+        std::uint64_t entry = m_entries[c].load(std::memory_order_relaxed);
+        if (entry == 0) {
+            const QString folded = foldSlowly(QString(QChar(c)));
+            entry = folded.size() > 2 ? kComplex
+                                      : 1 | std::uint64_t(folded.size()) << 1
+                    | std::uint64_t(folded.size() > 0 ? folded[0].unicode() : 0) << 8
+                    | std::uint64_t(folded.size() > 1 ? folded[1].unicode() : 0) << 24;
+            m_entries[c].store(entry, std::memory_order_relaxed);
+        }
+        if (entry == kComplex)
+            return -1;
+        out[0] = char16_t(entry >> 8);
+        out[1] = char16_t(entry >> 24);
+        return static_cast<int>((entry >> 1) & 3);
     }
+
+    static QString foldSlowly(const QString& text)
+    {
+        QString folded = text.toCaseFolded();
+        const bool ascii = std::all_of(folded.cbegin(), folded.cend(), [](QChar c) { return c.unicode() < 0x80; });
+        if (ascii)
+            return folded;
+        folded = folded.normalized(QString::NormalizationForm_D);
+        folded.removeIf([](QChar c) { return c.category() == QChar::Mark_NonSpacing; });
+        return folded;
+    }
+
+private:
+    static constexpr std::uint64_t kComplex = 1u << 3;
+    std::array<std::atomic<std::uint64_t>, kEnd> m_entries {};
 };
 
-Entry toEntry(const VCardContact& card, const QString& path, std::size_t index)
+FoldTable& foldTable()
 {
-    Entry e;
-    Contact& c = e.contact;
-    c.indexInFile = card.uid.empty() ? static_cast<int>(index) : -1;
-    c.uidOrFile = card.uid.empty() ? path : fromUtf8(card.uid);
-    c.fileAs = fromUtf8(card.fileAs);
-    c.displayName = card.displayName.empty() ? c.fileAs : fromUtf8(card.displayName);
-    qsizetype searchSize = c.displayName.size() + c.fileAs.size() + 1, digitSize = 0;
-    for (const VCardPhone& phone : card.phones) {
-        searchSize += qsizetype(phone.number.size()) + 1;
-        digitSize += qsizetype(phone.number.size()) + 1;
-    }
-    e.search.reserve(searchSize);
-    e.digits.reserve(digitSize);
-    e.search += foldForSearch(c.displayName);
-    if (c.fileAs != c.displayName) {
-        e.search += ContactStore::kSearchSeparator;
-        e.search += foldForSearch(c.fileAs);
-    }
-    c.phones.reserve(static_cast<qsizetype>(card.phones.size()));
-    for (const VCardPhone& phone : card.phones) {
-        const std::string label = phoneLabel(phone);
-        const QString number = fromUtf8(phone.number);
-        if (c.mobile.isEmpty() && phone.number == card.mobile)
-            c.mobile = number; // shared, not copied
-        c.phones.push_back(label.empty() ? number : fromUtf8(label) + QLatin1Char(' ') + number);
-        e.search += ContactStore::kSearchSeparator;
-        e.search += number.toCaseFolded();
-        e.digits += ContactStore::kSearchSeparator;
-        e.digits += phoneDigits(number);
-    }
-    return e;
+    static FoldTable table;
+    return table;
 }
 
-std::vector<Entry> toEntries(const std::vector<VCardContact>& cards, const QString& path, unsigned threads)
+// Appends to out what write(char16_t* at) writes, at most `most` characters;
+// write returns how many it wrote, or -1 to leave out untouched. A character
+// at a time through QString would cost a call and a check each.
+template <typename Write> bool appendWritten(QString& out, qsizetype most, Write&& write)
 {
-    std::vector<Entry> entries(cards.size());
-    constexpr std::size_t kBlock = 4096;
-    forEachOnThreads((cards.size() + kBlock - 1) / kBlock, threads, [&](std::size_t block) {
-        for (std::size_t i = block * kBlock; i < std::min(cards.size(), (block + 1) * kBlock); ++i)
-            entries[i] = toEntry(cards[i], path, i);
+    const qsizetype start = out.size();
+    out.resize(start + most);
+    const qsizetype written = write(reinterpret_cast<char16_t*>(out.data()) + start);
+    out.resize(start + std::max<qsizetype>(written, 0));
+    return written >= 0;
+}
+
+// Appends foldForSearch(text) to out.
+void appendFolded(QString& out, QStringView text)
+{
+    FoldTable& table = foldTable();
+    const bool folded = appendWritten(out, 2 * text.size(), [&](char16_t* at) {
+        char16_t* const start = at;
+        for (const QChar c : text) {
+            const int n = table.fold(c.unicode(), at);
+            if (n < 0)
+                return qsizetype(-1);
+            at += n;
+        }
+        return qsizetype(at - start);
     });
-    return entries;
+    if (!folded)
+        out += FoldTable::foldSlowly(text.toString());
 }
 
-// What one small file gave, or that it is to be read in stretches.
-struct FileResult {
-    std::vector<Entry> entries;
-    std::size_t tooLong = 0;
-    std::size_t tooMany = 0;
-    bool stretched = false;
-    bool tooBig = false;
+// Appends QString::fromUtf8(utf8).toCaseFolded() to out.
+void appendCaseFolded(QString& out, std::string_view utf8)
+{
+    if (!isAscii(utf8)) {
+        out += fromUtf8(utf8).toCaseFolded();
+        return;
+    }
+    appendWritten(out, static_cast<qsizetype>(utf8.size()), [&](char16_t* at) {
+        for (const char c : utf8)
+            *at++ = static_cast<char16_t>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        return static_cast<qsizetype>(utf8.size());
+    });
+}
 
-    void take(const VCardCards& cards, const Folder& folder, const std::string& name, unsigned threads)
+// Appends the digits of a number, as phoneDigits() finds them.
+void appendDigits(QString& out, std::string_view utf8)
+{
+    appendWritten(out, static_cast<qsizetype>(utf8.size()), [&](char16_t* at) {
+        char16_t* const start = at;
+        for (const char c : utf8) {
+            if (c >= '0' && c <= '9')
+                *at++ = static_cast<char16_t>(c);
+        }
+        return static_cast<qsizetype>(at - start);
+    });
+}
+
+// Contacts with what a search looks in, one after the other: the folded
+// name first, which is also the sort key, then the other texts and numbers
+// (kSearchSeparator between them), and apart from them the digits of the
+// numbers. Filled a file or a block of cards at a time without a buffer per
+// contact, then handed on in file order.
+struct Batch {
+    std::vector<Contact> contacts;
+    QString text;
+    QString digits;
+    std::vector<qsizetype> textStart { 0 };
+    std::vector<qsizetype> digitStart { 0 };
+
+    std::size_t size() const { return contacts.size(); }
+
+    void clear() // keeping the room
     {
-        entries = toEntries(cards.contacts, QFile::decodeName(QByteArray::fromStdString(folder.path + name)), threads);
-        tooLong = cards.tooLong;
-        tooMany = cards.tooMany;
+        contacts.clear();
+        text.resize(0);
+        digits.resize(0);
+        textStart.resize(1);
+        digitStart.resize(1);
+    }
+
+    QStringView sortKey(std::size_t i) const
+    {
+        const QStringView all = QStringView(text).sliced(textStart[i], textStart[i + 1] - textStart[i]);
+        const qsizetype end = all.indexOf(ContactStore::kSearchSeparator);
+        return end < 0 ? all : all.left(end);
+    }
+
+    void add(const VCardContact& card, const QString& path, std::size_t index, std::string& scratch)
+    {
+        Contact& c = contacts.emplace_back();
+        c.indexInFile = card.uid.empty() ? static_cast<int>(index) : -1;
+        c.uidOrFile = card.uid.empty() ? path : fromUtf8(card.uid);
+        c.fileAs = fromUtf8(card.fileAs);
+        const bool sameName = card.displayName.empty() || card.displayName == card.fileAs;
+        c.displayName = sameName ? c.fileAs : fromUtf8(card.displayName);
+        appendFolded(text, c.displayName);
+        if (!sameName) {
+            text += ContactStore::kSearchSeparator;
+            appendFolded(text, c.fileAs);
+        }
+        c.phones.reserve(static_cast<qsizetype>(card.phones.size()));
+        for (const VCardPhone& phone : card.phones) {
+            const bool mobile = c.mobile.isEmpty() && phone.number == card.mobile;
+            scratch = phoneLabel(phone);
+            if (scratch.empty()) {
+                c.phones.push_back(fromUtf8(phone.number));
+                if (mobile)
+                    c.mobile = c.phones.back(); // shared, not copied
+            } else {
+                scratch += ' ';
+                scratch += phone.number;
+                c.phones.push_back(fromUtf8(scratch));
+                if (mobile)
+                    c.mobile = fromUtf8(phone.number);
+            }
+            text += ContactStore::kSearchSeparator;
+            appendCaseFolded(text, phone.number);
+            digits += ContactStore::kSearchSeparator;
+            appendDigits(digits, phone.number);
+        }
+        textStart.push_back(text.size());
+        digitStart.push_back(digits.size());
+    }
+
+    // Moves `count` contacts from `from`, starting at its `first`.
+    void take(Batch& from, std::size_t first, std::size_t count)
+    {
+        const auto at = [](std::size_t i) { return static_cast<std::ptrdiff_t>(i); };
+        std::move(
+            from.contacts.begin() + at(first), from.contacts.begin() + at(first + count), std::back_inserter(contacts));
+        takeTexts(text, textStart, from.text, from.textStart, first, first + count);
+        takeTexts(digits, digitStart, from.digits, from.digitStart, first, first + count);
+    }
+
+private:
+    static void takeTexts(QString& to, std::vector<qsizetype>& toStart, const QString& from,
+        const std::vector<qsizetype>& fromStart, std::size_t first, std::size_t last)
+    {
+        const qsizetype offset = to.size() - fromStart[first];
+        to += QStringView(from).sliced(fromStart[first], fromStart[last] - fromStart[first]);
+        for (std::size_t i = first + 1; i <= last; ++i)
+            toStart.push_back(fromStart[i] + offset);
     }
 };
+
+// The path of a card file, only made when some card of the file has no UID.
+QString pathFor(const std::vector<VCardContact>& cards, const Folder& folder, const std::string& name)
+{
+    const bool needed = std::any_of(cards.begin(), cards.end(), [](const VCardContact& c) { return c.uid.empty(); });
+    return needed ? folder.pathOf(name) : QString();
+}
 
 } // namespace
 
@@ -322,12 +488,9 @@ template <typename T> void freeElsewhere(std::unique_ptr<T> data)
 
 QString foldForSearch(const QString& text)
 {
-    QString folded = text.toCaseFolded();
-    const bool ascii = std::all_of(folded.cbegin(), folded.cend(), [](QChar c) { return c.unicode() < 0x80; });
-    if (ascii)
-        return folded;
-    folded = folded.normalized(QString::NormalizationForm_D);
-    folded.removeIf([](QChar c) { return c.category() == QChar::Mark_NonSpacing; });
+    QString folded;
+    folded.reserve(text.size());
+    appendFolded(folded, text);
     return folded;
 }
 
@@ -361,6 +524,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
         listCardFiles(f.fd.get(), {}, 1, seen, f.files, cancel);
         if (!f.path.empty() && f.path.back() != '/')
             f.path += '/';
+        f.decodedPath = QFile::decodeName(QByteArray::fromStdString(f.path));
         std::sort(f.files.begin(), f.files.end(), componentLess);
         for (const std::string& name : f.files)
             files.emplace_back(&f, &name);
@@ -369,8 +533,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
 
     auto data = std::make_unique<Data>();
     data->leftOut.limits = limits;
-    std::vector<Entry> kept;
-    kept.reserve(std::min<std::size_t>(limits.contacts, 4096));
+    Batch kept;
     const unsigned threads = threadCount();
     auto permille = [&](double filesDone) { return static_cast<int>(1000 * filesDone / double(files.size())); };
     // The limits for the files still to read: the contacts kept count.
@@ -379,66 +542,73 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
         l.contacts -= std::min(l.contacts, kept.size());
         return l;
     };
-    // Cards are kept in file order up to the limit, whichever thread read them.
-    auto keep = [&](std::vector<Entry>& entries, std::size_t tooLong, std::size_t tooMany) {
-        const std::size_t count = std::min(left().contacts, entries.size());
-        data->leftOut.tooLong += static_cast<qsizetype>(tooLong);
-        data->leftOut.tooMany += static_cast<qsizetype>(tooMany + entries.size() - count);
-        kept.insert(kept.end(), std::make_move_iterator(entries.begin()),
-            std::make_move_iterator(entries.begin() + static_cast<std::ptrdiff_t>(count)));
-        std::vector<Entry>().swap(entries);
+    auto countLeftOut = [&](const VCardCards& cards) {
+        data->leftOut.tooLong += static_cast<qsizetype>(cards.tooLong);
+        data->leftOut.tooMany += static_cast<qsizetype>(cards.tooMany);
     };
 
-    std::vector<FileResult> results(files.size());
-    for (std::size_t start = 0; start < files.size() && !cancel;) {
-        // Each thread takes the next file until the window is full.
-        std::atomic<std::size_t> next { start };
-        std::atomic<std::size_t> windowBytes { 0 };
-        const VCardLimits fileLimits = left();
-        const unsigned windowThreads = files.size() - start >= 32 ? threads : 1;
-        forEachOnThreads(windowThreads, windowThreads, [&](std::size_t) {
-            std::string bytes;
-            while (windowBytes < kWindowBytes && !cancel) {
-                const std::size_t i = next++;
-                if (i >= files.size())
-                    return;
-                FileResult& r = results[i];
-                CardFile file(*files[i].first, *files[i].second, limits.fileBytes, noAtime);
-                r.tooBig = file.tooBig;
-                r.stretched = !file.tooBig && file.size > kStretch;
-                if (file.fd < 0 || r.tooBig || r.stretched)
-                    continue;
-                windowBytes += file.size + kBytesPerFile;
-                if (!file.read(std::min(kStretch, limits.fileBytes), bytes)) {
-                    r.stretched = true; // it grew: read it again the careful way
-                    continue;
-                }
-                r.take(parseVCards(bytes, fileLimits), *files[i].first, *files[i].second, 1);
-            }
-        });
-        const std::size_t end = std::min(next.load(), files.size());
-
-        // In file order: large files, in stretches over every thread.
-        for (std::size_t i = start; i < end && !cancel; ++i) {
-            FileResult& r = results[i];
-            if (r.stretched) {
-                CardFile file(*files[i].first, *files[i].second, limits.fileBytes, noAtime);
-                std::string bytes;
-                r.tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, bytes));
-                if (!r.tooBig && !bytes.empty()) {
-                    auto parsed = [&](std::size_t done) {
-                        report(permille(double(i) + double(done) / double(bytes.size())), qsizetype(kept.size()));
-                    };
-                    r.take(parseVCardsInStretches(bytes, left(), kStretch, threads, &cancel, parsed), *files[i].first,
-                        *files[i].second, threads);
+    // Small files, nearly all there are, on this thread alone and straight
+    // into the store in file order: a second thread halves the time a folder
+    // of one card per file takes but costs a tenth more CPU (the descriptor
+    // table and caches shared between threads), and what the store is held to
+    // is the CPU time of a pick, on a phone's battery. Files larger than a
+    // stretch are parsed in stretches on every thread.
+    const std::size_t smallLimit = std::min(kStretch, limits.fileBytes);
+    const std::unique_ptr<char[]> buffer(new char[smallLimit + 1]);
+    VCardStream stream;
+    std::string scratch;
+    for (std::size_t i = 0; i < files.size() && !cancel; ++i) {
+        if (i % 256 == 0)
+            report(permille(double(i)), qsizetype(kept.size()));
+        const Folder& folder = *files[i].first;
+        const std::string& name = *files[i].second;
+        bool stretched = false;
+        {
+            CardFile file(folder, name, limits.fileBytes, noAtime);
+            data->leftOut.bigFiles += file.tooBig ? 1 : 0;
+            if (file.fd < 0 || file.tooBig)
+                continue;
+            stretched = file.size > kStretch;
+            if (!stretched) {
+                const std::optional<std::size_t> bytes = file.readSmall(buffer.get(), smallLimit);
+                stretched = !bytes; // it grew: read it again the careful way
+                if (bytes) {
+                    const std::size_t first = kept.size();
+                    QString path;
+                    countLeftOut(stream.read({ buffer.get(), *bytes }, left(), [&](const VCardContact& card) {
+                        if (card.uid.empty() && path.isEmpty())
+                            path = folder.pathOf(name);
+                        kept.add(card, path, kept.size() - first, scratch);
+                    }));
                 }
             }
-            data->leftOut.bigFiles += r.tooBig ? 1 : 0;
-            keep(r.entries, r.tooLong, r.tooMany);
         }
-        start = end;
-        report(permille(double(end)), qsizetype(kept.size()));
+        if (!stretched)
+            continue;
+        CardFile file(folder, name, limits.fileBytes, noAtime);
+        std::string bytes;
+        const bool tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, bytes));
+        data->leftOut.bigFiles += tooBig ? 1 : 0;
+        if (tooBig || bytes.empty())
+            continue;
+        auto parsed = [&](std::size_t done) {
+            report(permille(double(i) + double(done) / double(bytes.size())), qsizetype(kept.size()));
+        };
+        const VCardCards cards = parseVCardsInStretches(bytes, left(), kStretch, threads, &cancel, parsed);
+        countLeftOut(cards);
+        const QString path = pathFor(cards.contacts, folder, name);
+        // The cards in blocks over every thread, each block a batch of its own.
+        constexpr std::size_t kBlock = 4096;
+        std::vector<Batch> blocks((cards.contacts.size() + kBlock - 1) / kBlock);
+        forEachOnThreads(blocks.size(), threads, [&](std::size_t block) {
+            std::string blockScratch;
+            for (std::size_t k = block * kBlock; k < std::min(cards.contacts.size(), (block + 1) * kBlock); ++k)
+                blocks[block].add(cards.contacts[k], path, k, blockScratch);
+        });
+        for (Batch& block : blocks)
+            kept.take(block, 0, block.size());
     }
+    report(1000, qsizetype(kept.size()));
     if (cancel)
         return nullptr;
 
@@ -449,7 +619,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     std::vector<std::pair<QStringView, std::size_t>> order;
     order.reserve(kept.size());
     for (std::size_t i = 0; i < kept.size(); ++i)
-        order.emplace_back(kept[i].sortKey(), i);
+        order.emplace_back(kept.sortKey(i), i);
     std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
         if (a.first.isEmpty() != b.first.isEmpty())
             return b.first.isEmpty();
@@ -457,25 +627,21 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     });
     // The search texts of all contacts sit in two long buffers: a keystroke
     // over 100,000 contacts reads memory in order and allocates nothing.
-    qsizetype textSize = 0, digitSize = 0;
-    for (const Entry& e : kept) {
-        textSize += e.search.size();
-        digitSize += e.digits.size();
-    }
-    data->text.reserve(textSize);
-    data->digits.reserve(digitSize);
+    data->text.reserve(kept.text.size());
+    data->digits.reserve(kept.digits.size());
     data->contacts.reserve(kept.size());
     data->textStart.reserve(kept.size() + 1);
     data->digitStart.reserve(kept.size() + 1);
     for (const auto& [key, i] : order) {
-        Entry& e = kept[i];
-        data->contacts.push_back(std::move(e.contact));
+        data->contacts.push_back(std::move(kept.contacts[i]));
         data->contacts.back().oid = static_cast<int>(data->contacts.size());
-        data->text += e.search;
-        data->digits += e.digits;
+        const auto slice = [i = i](const QString& all, const std::vector<qsizetype>& starts) {
+            return QStringView(all).sliced(starts[i], starts[i + 1] - starts[i]);
+        };
+        data->text += slice(kept.text, kept.textStart);
+        data->digits += slice(kept.digits, kept.digitStart);
         data->textStart.push_back(data->text.size());
         data->digitStart.push_back(data->digits.size());
-        e = Entry {};
     }
     return data;
 }
