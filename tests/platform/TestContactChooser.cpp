@@ -82,9 +82,11 @@ private slots:
         for (const Contact& c : large->contacts())
             QCOMPARE(c.identifier().section(u'/', -1), "big.vcf#" + c.mobile);
         // Files are read in the order of their paths' components, bytes unsigned: equal names keep it.
-        const QStringList order = { "a/x.vcf", "a-b.vcf", "a.vcf", "z.vcf", "é.vcf" };
-        for (const int i : { 2, 4, 0, 3, 1 })
+        // A link to a card file counts as the file.
+        const QStringList order = { "a/x.vcf", "a-b.vcf", "a.vcf", "l.vcf", "z.vcf", "é.vcf" };
+        for (const int i : { 2, 5, 0, 4, 1 })
             write(m_dir.filePath("order/" + order[i]), card("Same", ""));
+        QVERIFY(QFile::link("z.vcf", m_dir.filePath("order/l.vcf")));
         QStringList files;
         for (const Contact& c : ContactStore::open({ m_dir.filePath("order") })->contacts())
             files << c.identifier().mid(m_dir.filePath("order/").size()).chopped(2);
