@@ -50,25 +50,43 @@ std::string toLower(std::string_view s)
     return out;
 }
 
-bool isBlank(char c)
+inline bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-std::string_view trimEnd(std::string_view s)
+inline bool isTrimmed(char c)
 {
-    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r' || s.back() == '\n'))
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+inline std::string_view trimEnd(std::string_view s)
+{
+    while (!s.empty() && isTrimmed(s.back()))
         s.remove_suffix(1);
     return s;
 }
 
-std::string_view trim(std::string_view s)
+inline std::string_view trim(std::string_view s)
 {
-    while (!s.empty() && (isBlank(s.front()) || s.front() == '\r' || s.front() == '\n'))
+    while (!s.empty() && isTrimmed(s.front()))
         s.remove_prefix(1);
-    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return s;
+    return trimEnd(s);
+}
+
+// All printable ASCII and no backslash: a value that reads as it is
+// written, but for the spaces around it.
+bool isPlainText(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= 0x20 && b < 0x7F && b != '\\';
+    });
+}
+
+bool isAsciiText(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // ---- text encodings ------------------------------------------------------
@@ -300,12 +318,11 @@ std::size_t splitName(std::string_view line, std::string_view& group, std::strin
     return i;
 }
 
-// Splits "group.NAME;param=a;BARE:value". False when the line has no colon;
-// the group and name are set either way.
-bool parseContentLine(std::string_view line, ContentLine& out)
+// Splits "group.NAME;param=a;BARE:value" whose name splitName() has found to
+// end at i. False when the line has no colon.
+bool parseParams(std::string_view line, std::size_t i, ContentLine& out)
 {
     out.params.clear();
-    std::size_t i = splitName(line, out.group, out.name);
     if (i == line.size())
         return false;
 
@@ -334,6 +351,12 @@ bool parseContentLine(std::string_view line, ContentLine& out)
         return false;
     out.value = line.substr(i + 1);
     return true;
+}
+
+// The same, the group and name first; they are set either way.
+bool parseContentLine(std::string_view line, ContentLine& out)
+{
+    return parseParams(line, splitName(line, out.group, out.name), out);
 }
 
 struct LineProps {
@@ -387,7 +410,10 @@ void tidy(std::string& s, std::size_t from = 0)
 std::string typeName(std::string_view raw)
 {
     std::string name;
-    appendAsUtf8(name, raw);
+    if (isAsciiText(raw))
+        name.assign(raw);
+    else
+        appendAsUtf8(name, raw);
     for (char& c : name)
         c = lowerAscii(c);
     tidy(name);
@@ -402,14 +428,13 @@ std::string_view unquote(std::string_view v)
 }
 
 // Types are collected only where they are used: on TEL lines.
-void readProps(const ContentLine& line, LineProps& props)
+void readProps(const ContentLine& line, bool wantTypes, LineProps& props)
 {
     props.quotedPrintable = false;
     props.uri = false;
     props.charset = {};
     props.sortAs = {};
     props.types.clear();
-    const bool wantTypes = iequals(line.name, "TEL");
     for (const Param& p : line.params) {
         if (p.name.empty()) {
             // vCard 2.1 writes encodings and types as bare words.
@@ -479,14 +504,17 @@ struct Decoder {
     bool v21 = false;
 
     // Raw (still escaped) bytes of the value after transfer decoding, in
-    // UTF-8; valid until the next call.
-    const std::string& bytes(std::string_view raw, const LineProps& props) const
+    // UTF-8; valid until the next call. ASCII, which every charset here
+    // keeps as it is, is not copied.
+    std::string_view bytes(std::string_view raw, const LineProps& props) const
     {
         std::string_view src = raw;
         if (props.quotedPrintable) {
             decodeQuotedPrintable(raw, m_decoded);
             src = m_decoded;
         }
+        if (isAsciiText(src))
+            return src;
         m_bytes.clear();
         if (!props.charset.empty() && isSingleByteCharset(props.charset))
             appendSingleByteCharset(m_bytes, src);
@@ -498,7 +526,16 @@ struct Decoder {
     // The value as shown, into out.
     void text(std::string_view raw, const LineProps& props, std::string& out) const
     {
-        const std::string& b = bytes(raw, props);
+        const std::string_view b = bytes(raw, props);
+        if (isPlainText(b)) {
+            std::size_t start = 0, end = b.size();
+            while (start < end && b[start] == ' ')
+                ++start;
+            while (end > start && b[end - 1] == ' ')
+                --end;
+            out.assign(b.substr(start, end - start));
+            return;
+        }
         out.clear();
         appendUnescaped(out, b, v21);
         tidy(out);
@@ -917,15 +954,14 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
         // A line of a property not kept matters only when a quoted-printable
         // soft break ("=" at its end) carries it on over the next lines;
         // otherwise its parameters and value are not looked at.
-        std::string_view group, name;
-        splitName(logicalLine, group, name);
-        Property property = propertyOf(name);
+        const std::size_t nameEnd = splitName(logicalLine, line.group, line.name);
+        Property property = propertyOf(line.name);
         if (property == Property::Other) {
             const std::string_view end = trimEnd(overlong ? last : logicalLine);
             if (!card.active() || end.empty() || end.back() != '=')
                 continue;
         }
-        const bool parsed = parseContentLine(logicalLine, line);
+        const bool parsed = parseParams(logicalLine, nameEnd, line);
         if (!overlong && !parsed)
             continue;
 
@@ -943,7 +979,7 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
         }
 
         if (parsed)
-            readProps(line, props);
+            readProps(line, property == Property::Tel, props);
         if (parsed && props.quotedPrintable) {
             // A soft line break ("=" at the end) continues the value on the
             // next line, unindented. A broken value must not swallow the
@@ -964,8 +1000,8 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
                 logical = std::move(joined);
                 logicalLine = logical;
                 parseContentLine(logicalLine, line);
-                readProps(line, props);
                 property = propertyOf(line.name);
+                readProps(line, property == Property::Tel, props);
             }
         }
         if (property == Property::Other)
