@@ -572,13 +572,39 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     // table and caches shared between threads), and what the store is held to
     // is the CPU time of a pick, on a phone's battery. Files larger than a
     // stretch are parsed in stretches on every thread.
+    //
+    // They are read some dozens at a time, then parsed: read and parsed in
+    // turn, each file would find the caches full of the other's work.
+    constexpr std::size_t kGroupBytes = 64 * 1024;
     const std::size_t smallLimit = std::min(kStretch, limits.fileBytes);
-    const std::unique_ptr<char[]> buffer(new char[smallLimit + 1]);
+    const std::unique_ptr<char[]> buffer(new char[kGroupBytes + smallLimit + 1]);
+    struct Read {
+        std::size_t file;
+        std::size_t offset;
+        std::size_t size;
+    };
+    std::vector<Read> group;
+    std::size_t groupBytes = 0;
     VCardStream stream;
     std::string scratch;
+    const auto parseGroup = [&] {
+        for (const Read& read : group) {
+            const std::size_t first = kept.size();
+            QString path;
+            countLeftOut(stream.read({ buffer.get() + read.offset, read.size }, left(), [&](const VCardContact& card) {
+                if (card.uid.empty() && path.isEmpty())
+                    path = files[read.file].first->pathOf(files[read.file].second->name);
+                kept.add(card, path, kept.size() - first, scratch);
+            }));
+        }
+        group.clear();
+        groupBytes = 0;
+    };
     for (std::size_t i = 0; i < files.size() && !cancel; ++i) {
         if (i % 256 == 0)
             report(permille(double(i)), qsizetype(kept.size()));
+        if (groupBytes > kGroupBytes)
+            parseGroup();
         const Folder& folder = *files[i].first;
         const CardName& name = *files[i].second;
         bool stretched = false;
@@ -589,21 +615,17 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
                 continue;
             stretched = file.size && *file.size > kStretch;
             if (!stretched) {
-                const std::optional<std::size_t> bytes = file.readSmall(buffer.get(), smallLimit);
+                const std::optional<std::size_t> bytes = file.readSmall(buffer.get() + groupBytes, smallLimit);
                 stretched = !bytes; // it grew: read it again the careful way
                 if (bytes) {
-                    const std::size_t first = kept.size();
-                    QString path;
-                    countLeftOut(stream.read({ buffer.get(), *bytes }, left(), [&](const VCardContact& card) {
-                        if (card.uid.empty() && path.isEmpty())
-                            path = folder.pathOf(name.name);
-                        kept.add(card, path, kept.size() - first, scratch);
-                    }));
+                    group.push_back({ i, groupBytes, *bytes });
+                    groupBytes += *bytes;
                 }
             }
         }
         if (!stretched)
             continue;
+        parseGroup(); // the files before it first
         CardFile file(folder, name, true, limits.fileBytes, noAtime);
         std::string bytes;
         const bool tooBig = file.tooBig || (file.fd >= 0 && !file.read(limits.fileBytes, bytes));
@@ -627,6 +649,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
         for (Batch& block : blocks)
             kept.take(block, 0, block.size());
     }
+    parseGroup();
     report(1000, qsizetype(kept.size()));
     if (cancel)
         return nullptr;
