@@ -60,6 +60,21 @@ inline bool isTrimmed(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+std::string_view trimBoth(std::string_view s)
+{
+    while (!s.empty() && isTrimmed(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isTrimmed(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Most texts have nothing to trim: they cost no call.
+inline std::string_view trim(std::string_view s)
+{
+    return s.empty() || (!isTrimmed(s.front()) && !isTrimmed(s.back())) ? s : trimBoth(s);
+}
+
 inline std::string_view trimEnd(std::string_view s)
 {
     while (!s.empty() && isTrimmed(s.back()))
@@ -67,20 +82,13 @@ inline std::string_view trimEnd(std::string_view s)
     return s;
 }
 
-inline std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && isTrimmed(s.front()))
-        s.remove_prefix(1);
-    return trimEnd(s);
-}
-
-// All printable ASCII and no backslash: a value that reads as it is
+// No control character and no backslash: UTF-8 that reads as it is
 // written, but for the spaces around it.
 bool isPlainText(std::string_view s)
 {
     return std::all_of(s.begin(), s.end(), [](char c) {
         const auto b = static_cast<unsigned char>(c);
-        return b >= 0x20 && b < 0x7F && b != '\\';
+        return b >= 0x20 && b != 0x7F && b != '\\';
     });
 }
 
@@ -152,23 +160,20 @@ std::size_t utf8SequenceAt(std::string_view s, std::size_t i)
 // Windows-1252, the usual origin of such bytes in address books.
 void appendAsUtf8(std::string& out, std::string_view in)
 {
+    // What is valid goes in by runs, up to the next byte that is not.
+    std::size_t run = 0;
     for (std::size_t i = 0; i < in.size();) {
-        // Runs of ASCII, nearly all of an address book, go in whole.
-        std::size_t ascii = i;
-        while (ascii < in.size() && static_cast<unsigned char>(in[ascii]) < 0x80)
-            ++ascii;
-        out.append(in.substr(i, ascii - i));
-        i = ascii;
-        if (i == in.size())
-            break;
-        if (const std::size_t len = utf8SequenceAt(in, i); len != 0) {
-            out.append(in.substr(i, len));
+        if (static_cast<unsigned char>(in[i]) < 0x80) {
+            ++i;
+        } else if (const std::size_t len = utf8SequenceAt(in, i); len != 0) {
             i += len;
         } else {
+            out.append(in.substr(run, i - run));
             appendCp1252(out, static_cast<unsigned char>(in[i]));
-            ++i;
+            run = ++i;
         }
     }
+    out.append(in.substr(run));
 }
 
 void appendSingleByteCharset(std::string& out, std::string_view in)
@@ -198,15 +203,19 @@ int hexValue(char c)
 // value is still worth showing.
 void decodeQuotedPrintable(std::string_view in, std::string& out)
 {
-    out.clear();
+    out.resize(in.size()); // what decoding never outgrows
+    char* to = out.data();
     for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == '=' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0 && hexValue(in[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
+        const int high = in[i] == '=' && i + 2 < in.size() ? hexValue(in[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(in[i + 2]) : -1;
+        if (low >= 0) {
+            *to++ = static_cast<char>(high * 16 + low);
             i += 2;
         } else {
-            out += in[i];
+            *to++ = in[i];
         }
     }
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 // Files saved as UTF-16 with a byte order mark (some Windows tools do) are
@@ -637,29 +646,29 @@ enum class Property { Other, Begin, End, Fn, N, Org, Tel, Uid, Version, XAbLabel
 
 Property propertyOf(std::string_view name)
 {
-    static constexpr std::array<std::pair<std::string_view, Property>, 10> kKept = { {
-        { "BEGIN", Property::Begin },
-        { "END", Property::End },
-        { "FN", Property::Fn },
-        { "N", Property::N },
-        { "ORG", Property::Org },
-        { "TEL", Property::Tel },
-        { "UID", Property::Uid },
-        { "VERSION", Property::Version },
-        { "X-ABLABEL", Property::XAbLabel },
-        { "X-EVOLUTION-FILE-AS", Property::XEvolutionFileAs },
-    } };
-    std::array<char, 19> upper {};
-    if (name.size() > upper.size())
+    const auto is = [&](std::string_view kept) { return iequalsSameSize(name, kept); };
+    switch (name.size()) {
+    case 1:
+        return is("N") ? Property::N : Property::Other;
+    case 2:
+        return is("FN") ? Property::Fn : Property::Other;
+    case 3:
+        return is("TEL") ? Property::Tel
+            : is("UID")  ? Property::Uid
+            : is("ORG")  ? Property::Org
+            : is("END")  ? Property::End
+                         : Property::Other;
+    case 5:
+        return is("BEGIN") ? Property::Begin : Property::Other;
+    case 7:
+        return is("VERSION") ? Property::Version : Property::Other;
+    case 9:
+        return is("X-ABLABEL") ? Property::XAbLabel : Property::Other;
+    case 19:
+        return is("X-EVOLUTION-FILE-AS") ? Property::XEvolutionFileAs : Property::Other;
+    default:
         return Property::Other;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        upper[i] = (name[i] >= 'a' && name[i] <= 'z') ? static_cast<char>(name[i] - 'a' + 'A') : name[i];
-    const std::string_view key(upper.data(), name.size());
-    for (const auto& [kept, property] : kKept) {
-        if (key == kept)
-            return property;
     }
-    return Property::Other;
 }
 
 class CardBuilder {
