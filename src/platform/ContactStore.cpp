@@ -601,6 +601,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     auto data = std::make_unique<Data>();
     data->leftOut.limits = limits;
     Batch kept;
+    kept.contacts.reserve(std::min(files.size(), limits.contacts)); // a card a file, as a rule
     const unsigned threads = threadCount();
     auto permille = [&](double filesDone) { return static_cast<int>(1000 * filesDone / double(files.size())); };
     // The limits for the files still to read: the contacts kept count.
@@ -733,7 +734,6 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
     // over 100,000 contacts reads memory in order and allocates nothing.
     data->text.resize(kept.text.size());
     data->digits.resize(kept.digits.size());
-    data->contacts.reserve(kept.size());
     data->textStart.reserve(kept.size() + 1);
     data->digitStart.reserve(kept.size() + 1);
     const auto copySlice = [](QString& to, std::vector<qsizetype>& toStart, const QString& from,
@@ -743,11 +743,27 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
         toStart.push_back(toStart.back() + size);
     };
     for (const SortKey& entry : order) {
-        data->contacts.push_back(std::move(kept.contacts[entry.index]));
-        data->contacts.back().oid = static_cast<int>(data->contacts.size());
         copySlice(data->text, data->textStart, kept.text, kept.textStart, entry.index);
         copySlice(data->digits, data->digitStart, kept.digits, kept.digitStart, entry.index);
     }
+    // The contacts are put in order where they are, each moved once along
+    // the cycles of the order.
+    std::vector<Contact>& contacts = data->contacts = std::move(kept.contacts);
+    std::vector<bool> placed(contacts.size());
+    for (std::size_t start = 0; start < contacts.size(); ++start) {
+        if (placed[start])
+            continue;
+        Contact first = std::move(contacts[start]);
+        std::size_t to = start;
+        for (std::size_t from = order[to].index; from != start; to = from, from = order[to].index) {
+            contacts[to] = std::move(contacts[from]);
+            placed[to] = true;
+        }
+        contacts[to] = std::move(first);
+        placed[to] = true;
+    }
+    for (std::size_t i = 0; i < contacts.size(); ++i)
+        contacts[i].oid = static_cast<int>(i + 1);
     return data;
 }
 
