@@ -78,6 +78,14 @@ public:
         return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
     }
 
+    // The list view asks for the index of every row each time it lays the
+    // rows out: answered here without the two virtual calls of hasIndex().
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override
+    {
+        const bool valid = row >= 0 && static_cast<std::size_t>(row) < m_rows.size() && column == 0;
+        return valid && !parent.isValid() ? createIndex(row, column) : QModelIndex();
+    }
+
     QVariant data(const QModelIndex& index, int role) const override
     {
         const Contact* c = contactAt(index.row());
@@ -177,8 +185,7 @@ public:
         painter->setFont(opt.font);
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         const QRect nameRect(r.left(), r.top(), r.width(), nameHeight);
-        painter->drawText(
-            nameRect, Qt::AlignLeft | Qt::AlignVCenter, opt.fontMetrics.elidedText(name, Qt::ElideRight, r.width()));
+        drawLine(painter, nameRect, opt.fontMetrics, name);
 
         QString numbers = index.data(kNumbersRole).toString();
         if (numbers.isEmpty())
@@ -189,8 +196,7 @@ public:
         painter->setPen(quiet);
         const QFontMetrics smallMetrics(small);
         const QRect numbersRect(r.left(), nameRect.bottom() + 1, r.width(), smallMetrics.height());
-        painter->drawText(
-            numbersRect, Qt::AlignLeft | Qt::AlignVCenter, smallMetrics.elidedText(numbers, Qt::ElideRight, r.width()));
+        drawLine(painter, numbersRect, smallMetrics, numbers);
         painter->restore();
     }
 
@@ -203,6 +209,18 @@ public:
 
 private:
     static int padding(const QStyleOptionViewItem& option) { return option.fontMetrics.height() / 2; }
+
+    // A line of text at the left of rect, centred in its height and elided
+    // when too wide. Eliding measures the text, which costs as much as
+    // drawing it; a text in Latin-1 (the font's own glyphs, no wider than its
+    // widest) that would fit even in its widest glyphs needs no measuring.
+    static void drawLine(QPainter* painter, const QRect& rect, const QFontMetrics& metrics, const QString& text)
+    {
+        const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+        const bool fits = latin1 && text.size() * qsizetype(metrics.maxWidth()) <= rect.width();
+        const QString shown = fits ? text : metrics.elidedText(text, Qt::ElideRight, rect.width());
+        painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    }
 
     static QFont smallFont(const QFont& base)
     {
@@ -337,6 +355,11 @@ void ContactChooser::storeReady()
 void ContactChooser::applyFilter(const QString& text)
 {
     m_model->setFilter(text);
+    // Laid out now, while the reset has left no persistent index: with the
+    // current row set first, the view would look each row up among them.
+    // (Before the chooser shows, showing lays it out anyway.)
+    if (m_list->isVisible())
+        m_list->doItemsLayout();
     const bool any = m_model->rowCount({}) > 0;
     if (any)
         m_list->setCurrentIndex(m_model->index(0));
