@@ -314,8 +314,8 @@ class FoldTable {
 public:
     static constexpr char16_t kEnd = 0x500;
 
-    // Writes the fold of c at out, at most two characters; -1 when c is
-    // past the table or folds to more.
+    // Writes the fold of c at out, one character or none; -1 when c is past
+    // the table or folds to more (none there does today).
     int fold(char16_t c, char16_t* out)
     {
         if (c < 0x80) {
@@ -324,20 +324,17 @@ public:
         }
         if (c >= kEnd)
             return -1;
-        std::uint64_t entry = m_entries[c].load(std::memory_order_relaxed);
+        std::uint32_t entry = m_entries[c].load(std::memory_order_relaxed);
         if (entry == 0) {
             const QString folded = foldSlowly(QString(QChar(c)));
-            entry = folded.size() > 2 ? kComplex
-                                      : 1 | std::uint64_t(folded.size()) << 1
-                    | std::uint64_t(folded.size() > 0 ? folded[0].unicode() : 0) << 8
-                    | std::uint64_t(folded.size() > 1 ? folded[1].unicode() : 0) << 24;
+            const auto length = static_cast<std::uint32_t>(folded.size());
+            entry = length > 1 ? kLonger : kKnown | length << 16 | (length == 1 ? folded[0].unicode() : 0u);
             m_entries[c].store(entry, std::memory_order_relaxed);
         }
-        if (entry == kComplex)
+        if (entry == kLonger)
             return -1;
-        out[0] = char16_t(entry >> 8);
-        out[1] = char16_t(entry >> 24);
-        return static_cast<int>((entry >> 1) & 3);
+        *out = char16_t(entry);
+        return static_cast<int>(entry >> 16 & 1);
     }
 
     static QString foldSlowly(const QString& text)
@@ -352,8 +349,10 @@ public:
     }
 
 private:
-    static constexpr std::uint64_t kComplex = 1u << 3;
-    std::array<std::atomic<std::uint64_t>, kEnd> m_entries {};
+    // An entry: kKnown, the length (0 or 1) at bit 16, the character below.
+    static constexpr std::uint32_t kKnown = 1u << 31;
+    static constexpr std::uint32_t kLonger = 1u << 30;
+    std::array<std::atomic<std::uint32_t>, kEnd> m_entries {};
 };
 
 FoldTable& foldTable()
@@ -386,7 +385,7 @@ void appendFolded(QString& out, QStringView text)
         return;
     }
     FoldTable& table = foldTable();
-    const bool folded = appendWritten(out, 2 * text.size(), [&](char16_t* at) {
+    const bool folded = appendWritten(out, text.size(), [&](char16_t* at) {
         char16_t* const start = at;
         for (const QChar c : text) {
             const int n = table.fold(c.unicode(), at);
