@@ -211,14 +211,14 @@ struct CardFile {
     // change a contact, and an access time written back per file is a cost
     // on every pick; the flag is allowed only on the user's own files, and
     // after one refusal the rest are opened plainly.
-    CardFile(const Folder& folder, const CardName& file, bool check, std::size_t limit, std::atomic<bool>& noAtime)
+    CardFile(const Folder& folder, const CardName& file, bool check, std::size_t limit, bool& noAtime)
     {
         // O_NONBLOCK: a pipe put in place after listing must not hang the open.
         const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (file.viaLink ? 0 : O_NOFOLLOW);
-        const bool tryNoAtime = noAtime.load(std::memory_order_relaxed);
+        const bool tryNoAtime = noAtime;
         fd = ::openat(folder.fd.get(), file.name.c_str(), tryNoAtime ? flags | O_NOATIME : flags);
         if (fd < 0 && tryNoAtime && errno == EPERM) {
-            noAtime.store(false, std::memory_order_relaxed);
+            noAtime = false;
             fd = ::openat(folder.fd.get(), file.name.c_str(), flags);
         }
         error = fd < 0 ? errno : 0;
@@ -429,8 +429,8 @@ void appendDigits(QString& out, std::string_view utf8)
 // Contacts with what a search looks in, one after the other: the folded
 // name first, which is also the sort key, then the other texts and numbers
 // (kSearchSeparator between them), and apart from them the digits of the
-// numbers. Filled a file or a block of cards at a time without a buffer per
-// contact, then handed on in file order.
+// numbers. Filled in file order without a buffer per contact; the cards of
+// a large file a block at a time on every thread, then taken in order.
 struct Batch {
     std::vector<Contact> contacts;
     QString text;
@@ -439,15 +439,6 @@ struct Batch {
     std::vector<qsizetype> digitStart { 0 };
 
     std::size_t size() const { return contacts.size(); }
-
-    void clear() // keeping the room
-    {
-        contacts.clear();
-        text.resize(0);
-        digits.resize(0);
-        textStart.resize(1);
-        digitStart.resize(1);
-    }
 
     QStringView sortKey(std::size_t i) const
     {
@@ -596,7 +587,7 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
         for (const CardName& file : f.files)
             files.emplace_back(&f, &file);
     }
-    std::atomic<bool> noAtime { true };
+    bool noAtime = true;
 
     auto data = std::make_unique<Data>();
     data->leftOut.limits = limits;
@@ -719,17 +710,17 @@ std::unique_ptr<ContactStore::Data> ContactStore::read(const QStringList& folder
             opened[k].reset();
         first += count;
     }
-    parseGroup();
-    report(1000, qsizetype(kept.size()));
     if (cancel)
         return nullptr;
+    parseGroup();
+    report(1000, qsizetype(kept.size()));
 
     // Sorted through precomputed keys: a locale-aware collator costs far more
     // per comparison than a list of 100,000 names can afford, and folded
     // names keep "María" among the other Marias. Nameless contacts (a number
-    // only) go last.
-    // The first eight characters of each key, packed in order into two
-    // numbers (0 past the end), settle most comparisons without a call.
+    // only) go last. The first eight characters of each key, packed in order
+    // into two numbers (0 past the end), settle most comparisons without a
+    // call.
     struct SortKey {
         std::uint64_t prefix[2];
         QStringView key;
