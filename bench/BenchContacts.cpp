@@ -3,6 +3,11 @@
 // sync tools do) and all in one exported file. Goals: 10,000 contacts open
 // and shown in well under 100 ms; every keystroke under 16 ms at 100,000.
 //
+// Then the two figures the reader is held to, in CPU time: opening 10,000
+// files of one card each against merely listing and reading them (goal: at
+// most 1.5 times that), and a keystroke at 100,000 contacts (goals: median
+// 2 ms, worst 10 ms).
+//
 // Then the pick as the program runs it, the store read on a worker thread
 // while the chooser shows, against the baseline of reading it on the GUI
 // thread first: the chooser's first paint, the longest the GUI thread goes
@@ -31,7 +36,10 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
 namespace {
 
@@ -114,9 +122,72 @@ struct Row {
     const char* layout;
     Timing open;
     Timing show;
-    Timing keyAvg;
+    Timing keyMedian;
     Timing keyWorst;
 };
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The floor under reading a folder of one card per file: list it, then open,
+// read and close each file, nothing else. The files are opened beside the
+// folder's descriptor, the cheapest way there is, and read with one read()
+// each, as the store reads a small file.
+std::size_t readBare(const QString& folder)
+{
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (dir == nullptr)
+        qFatal("cannot list %s", qPrintable(folder));
+    std::vector<char> buffer(64 * 1024);
+    std::size_t total = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC);
+        for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer.data(), buffer.size())) > 0;) {
+            total += static_cast<std::size_t>(n);
+            if (static_cast<std::size_t>(n) < buffer.size())
+                break;
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return total;
+}
+
+// Opening the store against the bare listing and reading of the same files,
+// in CPU time of the whole process: the store reads on several threads and
+// their time counts too. Both run with the files in the page cache and their
+// access times already set (a first bare pass does that), in turns, so that
+// neither gets a warmer cache; the medians of several turns are compared.
+struct OpenAgainstBare {
+    double open = 0;
+    double bare = 0;
+};
+
+OpenAgainstBare openAgainstBare(const QString& folder)
+{
+    readBare(folder);
+    std::vector<double> open, bare;
+    for (int turn = 0; turn < 9; ++turn) {
+        QThreadPool::globalInstance()->waitForDone(); // no store still being freed
+        Clock t;
+        t.restart(CLOCK_PROCESS_CPUTIME_ID);
+        const std::size_t bytes = readBare(folder);
+        bare.push_back(t.cpuMs());
+        if (bytes == 0)
+            qFatal("read nothing from %s", qPrintable(folder));
+        t.restart(CLOCK_PROCESS_CPUTIME_ID);
+        auto store = ContactStore::open({ folder });
+        open.push_back(t.cpuMs());
+        store.reset();
+    }
+    QThreadPool::globalInstance()->waitForDone();
+    return { median(open), median(bare) };
+}
 
 Row measure(int size, const char* layout, const QString& folder)
 {
@@ -137,20 +208,22 @@ Row measure(int size, const char* layout, const QString& folder)
     row.show = { t.wallMs(), t.cpuMs() };
 
     // One keystroke: the search, the list laid out again and its visible rows
-    // painted.
+    // painted. The words are typed three times over.
     auto* search = chooser.findChild<QLineEdit*>();
     const char* const typed[] = { "m", "ma", "mar", "mari", "maria", "mari", "mar", "555 12", "555 123", "" };
-    for (const char* text : typed) {
-        t.restart();
-        search->setText(QString::fromUtf8(text));
-        QCoreApplication::processEvents();
-        list->viewport()->repaint();
-        const Timing one { t.wallMs(), t.cpuMs() };
-        row.keyAvg.wall += one.wall / std::size(typed);
-        row.keyAvg.cpu += one.cpu / std::size(typed);
-        row.keyWorst.wall = std::max(row.keyWorst.wall, one.wall);
-        row.keyWorst.cpu = std::max(row.keyWorst.cpu, one.cpu);
+    std::vector<double> wall, cpu;
+    for (int round = 0; round < 3; ++round) {
+        for (const char* text : typed) {
+            t.restart();
+            search->setText(QString::fromUtf8(text));
+            QCoreApplication::processEvents();
+            list->viewport()->repaint();
+            wall.push_back(t.wallMs());
+            cpu.push_back(t.cpuMs());
+        }
     }
+    row.keyMedian = { median(wall), median(cpu) };
+    row.keyWorst = { *std::max_element(wall.begin(), wall.end()), *std::max_element(cpu.begin(), cpu.end()) };
     return row;
 }
 
@@ -278,6 +351,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     std::vector<Row> rows;
+    OpenAgainstBare tenThousand;
     for (const int size : { 1000, 10000, 100000 }) {
         QTemporaryDir dir;
         const QString perCard = dir.path() + "/per-card";
@@ -293,17 +367,31 @@ int main(int argc, char** argv)
         writeFile(oneFile + "/contacts.vcf", all);
         rows.push_back(measure(size, "file per card", perCard));
         rows.push_back(measure(size, "one file", oneFile));
+        if (size == 10000)
+            tenThousand = openAgainstBare(perCard);
     }
 
     std::printf("milliseconds, wall / cpu\n");
-    std::printf(
-        "%9s  %-13s  %17s  %15s  %13s  %13s\n", "contacts", "layout", "open", "chooser shown", "key avg", "key worst");
+    std::printf("%9s  %-13s  %17s  %15s  %13s  %13s\n", "contacts", "layout", "open", "chooser shown", "key median",
+        "key worst");
     for (const Row& r : rows) {
         std::printf("%9d  %-13s  %8.1f / %6.1f  %7.1f / %5.1f  %5.2f / %5.2f  %5.2f / %5.2f\n", r.size, r.layout,
-            r.open.wall, r.open.cpu, r.show.wall, r.show.cpu, r.keyAvg.wall, r.keyAvg.cpu, r.keyWorst.wall,
+            r.open.wall, r.open.cpu, r.show.wall, r.show.cpu, r.keyMedian.wall, r.keyMedian.cpu, r.keyWorst.wall,
             r.keyWorst.cpu);
     }
-    std::printf("keystrokes: m, ma, mar, mari, maria, backspace, backspace, \"555 12\", \"555 123\", cleared\n");
+    std::printf("keystrokes, 3 times over: m, ma, mar, mari, maria, backspace, backspace, \"555 12\", \"555 123\", "
+                "cleared\n");
+
+    std::printf("\nCPU time, median of 9 turns: open 10,000 files of one card each %.1f ms, list and read them "
+                "bare %.1f ms\n",
+        tenThousand.open, tenThousand.bare);
+    std::printf("  open / bare listing and reading: %.2fx   (goal: <= 1.5x)\n", tenThousand.open / tenThousand.bare);
+    for (const Row& r : rows) {
+        if (r.size == 100000)
+            std::printf("  keystroke at 100,000 contacts, %-13s median %.2f ms (goal: <= 2 ms), worst %.2f ms "
+                        "(goal: <= 10 ms)\n",
+                r.layout, r.keyMedian.cpu, r.keyWorst.cpu);
+    }
 
     // The pick over address books past the limits too.
     QTemporaryDir dir;

@@ -14,11 +14,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringMatcher>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -58,6 +60,43 @@ struct Query {
     }
 };
 
+// A text looked for in 100,000 short ones, one keystroke's search. Qt's
+// contains() sets itself up anew for each, which costs more than the looking
+// once the text is two characters or more: those are found by their first
+// character, and texts of six or more with a Boyer-Moore table made once.
+class Needle {
+public:
+    explicit Needle(const QString& text)
+        : m_text(text)
+        , m_matcher(text)
+    {
+    }
+
+    bool in(QStringView haystack) const
+    {
+        const qsizetype size = m_text.size();
+        if (size <= 1)
+            return haystack.contains(m_text); // one character: a vectorised search
+        if (size >= 6)
+            return m_matcher.indexIn(haystack) >= 0;
+        if (haystack.size() < size)
+            return false;
+        const QChar* end = haystack.end() - size + 1;
+        for (const QChar* at = haystack.begin(); at < end; ++at) {
+            at = std::find(at, end, m_text.front());
+            if (at == end)
+                return false;
+            if (std::equal(m_text.begin() + 1, m_text.end(), at + 1))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QString m_text;
+    QStringMatcher m_matcher;
+};
+
 } // namespace
 
 // One row per contact that matches the search, over the store's search texts.
@@ -76,6 +115,14 @@ public:
     int rowCount(const QModelIndex& parent) const override
     {
         return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    }
+
+    // The list view asks for the index of every row each time it lays the
+    // rows out: answered here without the two virtual calls of hasIndex().
+    QModelIndex index(int row, int column = 0, const QModelIndex& parent = {}) const override
+    {
+        const bool valid = row >= 0 && static_cast<std::size_t>(row) < m_rows.size() && column == 0;
+        return valid && !parent.isValid() ? createIndex(row, column) : QModelIndex();
     }
 
     QVariant data(const QModelIndex& index, int role) const override
@@ -118,15 +165,23 @@ public:
         } else if (query.text.isEmpty()) {
             rows.resize(m_store.contacts().size());
             std::iota(rows.begin(), rows.end(), 0);
-        } else if (!m_history.empty()) {
-            for (const int i : m_history.back().second) {
-                if (matches(static_cast<std::size_t>(i), query))
-                    rows.push_back(i);
-            }
         } else {
-            for (std::size_t i = 0; i < m_store.contacts().size(); ++i) {
-                if (matches(i, query))
-                    rows.push_back(static_cast<int>(i));
+            const Needle text(query.text);
+            const std::optional<Needle> digits
+                = query.digits.isEmpty() ? std::nullopt : std::optional<Needle>(query.digits);
+            const auto matches = [&](std::size_t i) {
+                return text.in(m_store.searchText(i)) || (digits && digits->in(m_store.searchDigits(i)));
+            };
+            if (!m_history.empty()) {
+                for (const int i : m_history.back().second) {
+                    if (matches(static_cast<std::size_t>(i)))
+                        rows.push_back(i);
+                }
+            } else {
+                for (std::size_t i = 0; i < m_store.contacts().size(); ++i) {
+                    if (matches(i))
+                        rows.push_back(static_cast<int>(i));
+                }
             }
         }
         if (m_history.empty() || !(m_history.back().first == query))
@@ -138,13 +193,6 @@ public:
     }
 
 private:
-    bool matches(std::size_t i, const Query& q) const
-    {
-        if (m_store.searchText(i).contains(q.text))
-            return true;
-        return !q.digits.isEmpty() && m_store.searchDigits(i).contains(q.digits);
-    }
-
     const ContactStore& m_store;
     std::vector<int> m_rows;
     std::vector<std::pair<Query, std::vector<int>>> m_history;
@@ -177,8 +225,7 @@ public:
         painter->setFont(opt.font);
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
         const QRect nameRect(r.left(), r.top(), r.width(), nameHeight);
-        painter->drawText(
-            nameRect, Qt::AlignLeft | Qt::AlignVCenter, opt.fontMetrics.elidedText(name, Qt::ElideRight, r.width()));
+        drawLine(painter, nameRect, opt.fontMetrics, name);
 
         QString numbers = index.data(kNumbersRole).toString();
         if (numbers.isEmpty())
@@ -189,8 +236,7 @@ public:
         painter->setPen(quiet);
         const QFontMetrics smallMetrics(small);
         const QRect numbersRect(r.left(), nameRect.bottom() + 1, r.width(), smallMetrics.height());
-        painter->drawText(
-            numbersRect, Qt::AlignLeft | Qt::AlignVCenter, smallMetrics.elidedText(numbers, Qt::ElideRight, r.width()));
+        drawLine(painter, numbersRect, smallMetrics, numbers);
         painter->restore();
     }
 
@@ -203,6 +249,18 @@ public:
 
 private:
     static int padding(const QStyleOptionViewItem& option) { return option.fontMetrics.height() / 2; }
+
+    // A line of text at the left of rect, centred in its height and elided
+    // when too wide. Eliding measures the text, which costs as much as
+    // drawing it; a text in Latin-1 (the font's own glyphs, no wider than its
+    // widest) that would fit even in its widest glyphs needs no measuring.
+    static void drawLine(QPainter* painter, const QRect& rect, const QFontMetrics& metrics, const QString& text)
+    {
+        const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+        const bool fits = latin1 && text.size() * qsizetype(metrics.maxWidth()) <= rect.width();
+        const QString shown = fits ? text : metrics.elidedText(text, Qt::ElideRight, rect.width());
+        painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    }
 
     static QFont smallFont(const QFont& base)
     {
@@ -337,6 +395,11 @@ void ContactChooser::storeReady()
 void ContactChooser::applyFilter(const QString& text)
 {
     m_model->setFilter(text);
+    // Laid out now, while the reset has left no persistent index: with the
+    // current row set first, the view would look each row up among them.
+    // (Before the chooser shows, showing lays it out anyway.)
+    if (m_list->isVisible())
+        m_list->doItemsLayout();
     const bool any = m_model->rowCount({}) > 0;
     if (any)
         m_list->setCurrentIndex(m_model->index(0));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <system_error>
 #include <thread>
@@ -21,15 +22,19 @@ char lowerAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool iequals(std::string_view a, std::string_view b)
+bool iequalsSameSize(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (lowerAscii(a[i]) != lowerAscii(b[i]))
             return false;
     }
     return true;
+}
+
+// Most comparisons are of words of other lengths: those cost no call.
+inline bool iequals(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && iequalsSameSize(a, b);
 }
 
 bool istartsWith(std::string_view s, std::string_view prefix)
@@ -45,25 +50,51 @@ std::string toLower(std::string_view s)
     return out;
 }
 
-bool isBlank(char c)
+inline bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-std::string_view trimEnd(std::string_view s)
+inline bool isTrimmed(char c)
 {
-    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r' || s.back() == '\n'))
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view trimBoth(std::string_view s)
+{
+    while (!s.empty() && isTrimmed(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isTrimmed(s.back()))
         s.remove_suffix(1);
     return s;
 }
 
-std::string_view trim(std::string_view s)
+// Most texts have nothing to trim: they cost no call.
+inline std::string_view trim(std::string_view s)
 {
-    while (!s.empty() && (isBlank(s.front()) || s.front() == '\r' || s.front() == '\n'))
-        s.remove_prefix(1);
-    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r' || s.back() == '\n'))
+    return s.empty() || (!isTrimmed(s.front()) && !isTrimmed(s.back())) ? s : trimBoth(s);
+}
+
+inline std::string_view trimEnd(std::string_view s)
+{
+    while (!s.empty() && isTrimmed(s.back()))
         s.remove_suffix(1);
     return s;
+}
+
+// No control character and no backslash: UTF-8 that reads as it is
+// written, but for the spaces around it.
+bool isPlainText(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= 0x20 && b != 0x7F && b != '\\';
+    });
+}
+
+bool isAsciiText(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // ---- text encodings ------------------------------------------------------
@@ -129,23 +160,20 @@ std::size_t utf8SequenceAt(std::string_view s, std::size_t i)
 // Windows-1252, the usual origin of such bytes in address books.
 void appendAsUtf8(std::string& out, std::string_view in)
 {
+    // What is valid goes in by runs, up to the next byte that is not.
+    std::size_t run = 0;
     for (std::size_t i = 0; i < in.size();) {
-        // Runs of ASCII, nearly all of an address book, go in whole.
-        std::size_t ascii = i;
-        while (ascii < in.size() && static_cast<unsigned char>(in[ascii]) < 0x80)
-            ++ascii;
-        out.append(in.substr(i, ascii - i));
-        i = ascii;
-        if (i == in.size())
-            break;
-        if (const std::size_t len = utf8SequenceAt(in, i); len != 0) {
-            out.append(in.substr(i, len));
+        if (static_cast<unsigned char>(in[i]) < 0x80) {
+            ++i;
+        } else if (const std::size_t len = utf8SequenceAt(in, i); len != 0) {
             i += len;
         } else {
+            out.append(in.substr(run, i - run));
             appendCp1252(out, static_cast<unsigned char>(in[i]));
-            ++i;
+            run = ++i;
         }
     }
+    out.append(in.substr(run));
 }
 
 void appendSingleByteCharset(std::string& out, std::string_view in)
@@ -173,19 +201,21 @@ int hexValue(char c)
 
 // A broken escape ("=G1", a lone "=") is kept as written: the rest of the
 // value is still worth showing.
-std::string decodeQuotedPrintable(std::string_view in)
+void decodeQuotedPrintable(std::string_view in, std::string& out)
 {
-    std::string out;
-    out.reserve(in.size());
+    out.resize(in.size()); // what decoding never outgrows
+    char* to = out.data();
     for (std::size_t i = 0; i < in.size(); ++i) {
-        if (in[i] == '=' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0 && hexValue(in[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
+        const int high = in[i] == '=' && i + 2 < in.size() ? hexValue(in[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(in[i + 2]) : -1;
+        if (low >= 0) {
+            *to++ = static_cast<char>(high * 16 + low);
             i += 2;
         } else {
-            out += in[i];
+            *to++ = in[i];
         }
     }
-    return out;
+    out.resize(static_cast<std::size_t>(to - out.data()));
 }
 
 // Files saved as UTF-16 with a byte order mark (some Windows tools do) are
@@ -221,6 +251,7 @@ class LineCursor {
 public:
     explicit LineCursor(std::string_view data)
         : m_data(data)
+        , m_lf(find('\n', 0, data.size()))
     {
     }
 
@@ -228,9 +259,11 @@ public:
 
     std::string_view peek(std::size_t* nextPos = nullptr) const
     {
-        std::size_t end = m_pos;
-        while (end < m_data.size() && m_data[end] != '\n' && m_data[end] != '\r')
-            ++end;
+        // memchr for LF, and for CR only up to it; the LF found is kept, so
+        // that a file of lone CRs is not searched to its end for each line.
+        if (m_lf < m_pos)
+            m_lf = find('\n', m_pos, m_data.size());
+        const std::size_t end = find('\r', m_pos, m_lf);
         std::size_t next = end;
         if (next < m_data.size()) {
             if (m_data[next] == '\r' && next + 1 < m_data.size() && m_data[next + 1] == '\n')
@@ -254,8 +287,18 @@ public:
     bool nextIsFolded() const { return m_pos < m_data.size() && isBlank(m_data[m_pos]); }
 
 private:
+    // Where c first is in [from, to), or `to`.
+    std::size_t find(char c, std::size_t from, std::size_t to) const
+    {
+        if (from >= to)
+            return to;
+        const void* at = std::memchr(m_data.data() + from, c, to - from);
+        return at != nullptr ? static_cast<std::size_t>(static_cast<const char*>(at) - m_data.data()) : to;
+    }
+
     std::string_view m_data;
     std::size_t m_pos = 0;
+    mutable std::size_t m_lf = 0; // the first LF at or after m_pos, or the end, once m_pos has passed none
 };
 
 struct Param {
@@ -270,18 +313,25 @@ struct ContentLine {
     std::string_view value;
 };
 
-// Splits "group.NAME;param=a;BARE:value". False when the line has no colon;
-// the group and name, all before the first ";" or ":", are set either way.
-bool parseContentLine(std::string_view line, ContentLine& out)
+// Splits the group and name off "group.NAME;param=a;BARE:value": all before
+// the first ";" or ":". Returns where that ends.
+std::size_t splitName(std::string_view line, std::string_view& group, std::string_view& name)
 {
-    out.params.clear();
     std::size_t i = 0;
     while (i < line.size() && line[i] != ';' && line[i] != ':')
         ++i;
     std::string_view fullName = trim(line.substr(0, i));
     const std::size_t dot = fullName.rfind('.');
-    out.group = dot == std::string_view::npos ? std::string_view {} : fullName.substr(0, dot);
-    out.name = dot == std::string_view::npos ? fullName : fullName.substr(dot + 1);
+    group = dot == std::string_view::npos ? std::string_view {} : fullName.substr(0, dot);
+    name = dot == std::string_view::npos ? fullName : fullName.substr(dot + 1);
+    return i;
+}
+
+// Splits "group.NAME;param=a;BARE:value" whose name splitName() has found to
+// end at i. False when the line has no colon.
+bool parseParams(std::string_view line, std::size_t i, ContentLine& out)
+{
+    out.params.clear();
     if (i == line.size())
         return false;
 
@@ -310,6 +360,12 @@ bool parseContentLine(std::string_view line, ContentLine& out)
         return false;
     out.value = line.substr(i + 1);
     return true;
+}
+
+// The same, the group and name first; they are set either way.
+bool parseContentLine(std::string_view line, ContentLine& out)
+{
+    return parseParams(line, splitName(line, out.group, out.name), out);
 }
 
 struct LineProps {
@@ -341,23 +397,36 @@ template <typename F> void forEachListItem(std::string_view value, F&& f)
 }
 
 // Names and numbers are shown on one line: control characters (an escaped
-// newline included) become spaces, and the ends are trimmed.
-std::string tidy(std::string s)
+// newline included) become spaces, and the ends are trimmed. Done to s from
+// `from` on, in place.
+void tidy(std::string& s, std::size_t from = 0)
 {
-    for (char& c : s) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = ' ';
+    for (std::size_t i = from; i < s.size(); ++i) {
+        if (static_cast<unsigned char>(s[i]) < 0x20 || s[i] == 0x7F)
+            s[i] = ' ';
     }
-    const std::string_view t = trim(s);
-    return std::string(t);
+    std::size_t end = s.size();
+    while (end > from && s[end - 1] == ' ')
+        --end;
+    std::size_t start = from;
+    while (start < end && s[start] == ' ')
+        ++start;
+    s.resize(end);
+    s.erase(from, start - from);
 }
 
 // Type words are shown as labels: they get the same care as values.
 std::string typeName(std::string_view raw)
 {
-    std::string utf8;
-    appendAsUtf8(utf8, raw);
-    return tidy(toLower(utf8));
+    std::string name;
+    if (isAsciiText(raw))
+        name.assign(raw);
+    else
+        appendAsUtf8(name, raw);
+    for (char& c : name)
+        c = lowerAscii(c);
+    tidy(name);
+    return name;
 }
 
 std::string_view unquote(std::string_view v)
@@ -368,10 +437,13 @@ std::string_view unquote(std::string_view v)
 }
 
 // Types are collected only where they are used: on TEL lines.
-void readProps(const ContentLine& line, LineProps& props)
+void readProps(const ContentLine& line, bool wantTypes, LineProps& props)
 {
-    props = {};
-    const bool wantTypes = iequals(line.name, "TEL");
+    props.quotedPrintable = false;
+    props.uri = false;
+    props.charset = {};
+    props.sortAs = {};
+    props.types.clear();
     for (const Param& p : line.params) {
         if (p.name.empty()) {
             // vCard 2.1 writes encodings and types as bare words.
@@ -397,11 +469,9 @@ void readProps(const ContentLine& line, LineProps& props)
 }
 
 // Escapes of 3.0 and 4.0; vCard 2.1 knows only "\;", so a Windows path in a
-// 2.1 note keeps its backslashes.
-std::string unescape(std::string_view in, bool v21)
+// 2.1 note keeps its backslashes. Appends to out.
+void appendUnescaped(std::string& out, std::string_view in, bool v21)
 {
-    std::string out;
-    out.reserve(in.size());
     for (std::size_t i = 0; i < in.size();) {
         const std::size_t slash = std::min(in.find('\\', i), in.size());
         out.append(in.substr(i, slash - i));
@@ -420,97 +490,133 @@ std::string unescape(std::string_view in, bool v21)
             ++i;
         }
     }
-    return out;
 }
 
-// Splits on separators that are not escaped.
-std::vector<std::string_view> splitUnescaped(std::string_view in, char sep)
+// Calls f for each part of `in` between separators that are not escaped,
+// while f returns true.
+template <typename F> void forEachUnescapedPart(std::string_view in, char sep, F&& f)
 {
-    std::vector<std::string_view> parts;
     std::size_t start = 0;
     for (std::size_t i = 0; i < in.size(); ++i) {
         if (in[i] == '\\') {
             ++i;
         } else if (in[i] == sep) {
-            parts.push_back(in.substr(start, i - start));
+            if (!f(in.substr(start, i - start)))
+                return;
             start = i + 1;
         }
     }
-    parts.push_back(in.substr(std::min(start, in.size())));
-    return parts;
+    f(in.substr(std::min(start, in.size())));
 }
 
 struct Decoder {
     bool v21 = false;
 
-    // Raw (still escaped) bytes of the value after transfer decoding, in UTF-8.
-    std::string bytes(std::string_view raw, const LineProps& props) const
+    // Raw (still escaped) bytes of the value after transfer decoding, in
+    // UTF-8; valid until the next call. ASCII, which every charset here
+    // keeps as it is, is not copied.
+    std::string_view bytes(std::string_view raw, const LineProps& props) const
     {
-        std::string decoded;
         std::string_view src = raw;
         if (props.quotedPrintable) {
-            decoded = decodeQuotedPrintable(raw);
-            src = decoded;
+            decodeQuotedPrintable(raw, m_decoded);
+            src = m_decoded;
         }
-        std::string out;
-        out.reserve(src.size());
+        if (isAsciiText(src))
+            return src;
+        m_bytes.clear();
         if (!props.charset.empty() && isSingleByteCharset(props.charset))
-            appendSingleByteCharset(out, src);
+            appendSingleByteCharset(m_bytes, src);
         else
-            appendAsUtf8(out, src);
-        return out;
+            appendAsUtf8(m_bytes, src);
+        return m_bytes;
+    }
+
+    // The value as shown, into out.
+    void text(std::string_view raw, const LineProps& props, std::string& out) const
+    {
+        const std::string_view b = bytes(raw, props);
+        if (isPlainText(b)) {
+            std::size_t start = 0, end = b.size();
+            while (start < end && b[start] == ' ')
+                ++start;
+            while (end > start && b[end - 1] == ' ')
+                --end;
+            out.assign(b.substr(start, end - start));
+            return;
+        }
+        out.clear();
+        appendUnescaped(out, b, v21);
+        tidy(out);
     }
 
     std::string text(std::string_view raw, const LineProps& props) const
     {
-        return tidy(unescape(bytes(raw, props), v21));
-    }
-
-    std::vector<std::string> components(std::string_view raw, const LineProps& props) const
-    {
-        const std::string b = bytes(raw, props);
-        std::vector<std::string> out;
-        for (const std::string_view part : splitUnescaped(b, ';')) {
-            // A component may itself be a list ("John,Jim" given names).
-            std::string joined;
-            for (const std::string_view item : splitUnescaped(part, ',')) {
-                std::string one = tidy(unescape(item, v21));
-                if (one.empty())
-                    continue;
-                if (!joined.empty())
-                    joined += ' ';
-                joined += one;
-            }
-            out.push_back(std::move(joined));
-        }
+        std::string out;
+        text(raw, props, out);
         return out;
     }
+
+    // The first components of a structured value ("Family;Given;..."), as
+    // many as `out` has room for; those missing are left empty.
+    template <std::size_t N> void components(std::string_view raw, const LineProps& props, std::string* (&out)[N]) const
+    {
+        std::size_t k = 0;
+        forEachUnescapedPart(bytes(raw, props), ';', [&](std::string_view part) {
+            // A component may itself be a list ("John,Jim" given names).
+            std::string& joined = *out[k++];
+            joined.clear();
+            forEachUnescapedPart(part, ',', [&](std::string_view item) {
+                const std::size_t before = joined.size();
+                if (before > 0)
+                    joined += ' ';
+                const std::size_t start = joined.size();
+                appendUnescaped(joined, item, v21);
+                tidy(joined, start);
+                if (joined.size() == start)
+                    joined.resize(before);
+                return true;
+            });
+            return k < N;
+        });
+        for (; k < N; ++k)
+            out[k]->clear();
+    }
+
+private:
+    // Transfer decoding and charset conversion go through these, reused from
+    // line to line.
+    mutable std::string m_decoded;
+    mutable std::string m_bytes;
 };
 
-std::string joinName(std::string_view family, std::string_view given)
+void joinName(std::string& out, std::string_view family, std::string_view given)
 {
-    if (family.empty())
-        return std::string(given);
-    if (given.empty())
-        return std::string(family);
-    std::string out(family);
-    out += ", ";
+    out.assign(family);
+    if (!family.empty() && !given.empty())
+        out += ", ";
     out += given;
-    return out;
 }
 
 // SORT-AS lists the sort strings of N's components: family first, then given.
 std::string fileAsFromSortAs(std::string_view sortAs, const Decoder& decoder)
 {
-    std::vector<std::string> parts;
-    LineProps plain;
-    forEachListItem(sortAs, [&](std::string_view item) { parts.push_back(decoder.text(item, plain)); });
-    if (parts.empty())
-        return {};
-    return joinName(parts[0], parts.size() > 1 ? parts[1] : std::string_view {});
+    std::string parts[2];
+    std::size_t count = 0;
+    const LineProps plain;
+    forEachListItem(sortAs, [&](std::string_view item) {
+        if (count < 2)
+            parts[count] = decoder.text(item, plain);
+        ++count;
+    });
+    std::string out;
+    if (count > 0)
+        joinName(out, parts[0], parts[1]);
+    return out;
 }
 
-std::string cleanNumber(std::string number, bool uri)
+// In place.
+void cleanNumber(std::string& number, bool uri)
 {
     std::string_view n = trim(number);
     if (uri || istartsWith(n, "tel:")) {
@@ -521,7 +627,9 @@ std::string cleanNumber(std::string number, bool uri)
             n = n.substr(0, semi);
         n = trim(n);
     }
-    return std::string(n);
+    const auto start = static_cast<std::size_t>(n.data() - number.data());
+    number.erase(start + n.size());
+    number.erase(0, start);
 }
 
 std::string labelText(std::string_view label)
@@ -532,12 +640,51 @@ std::string labelText(std::string_view label)
     return toLower(trim(label));
 }
 
+// The lines a contact is made of. Any other line, however long, is passed
+// over without being kept.
+enum class Property { Other, Begin, End, Fn, N, Org, Tel, Uid, Version, XAbLabel, XEvolutionFileAs };
+
+Property propertyOf(std::string_view name)
+{
+    const auto is = [&](std::string_view kept) { return iequalsSameSize(name, kept); };
+    switch (name.size()) {
+    case 1:
+        return is("N") ? Property::N : Property::Other;
+    case 2:
+        return is("FN") ? Property::Fn : Property::Other;
+    case 3:
+        return is("TEL") ? Property::Tel
+            : is("UID")  ? Property::Uid
+            : is("ORG")  ? Property::Org
+            : is("END")  ? Property::End
+                         : Property::Other;
+    case 5:
+        return is("BEGIN") ? Property::Begin : Property::Other;
+    case 7:
+        return is("VERSION") ? Property::Version : Property::Other;
+    case 9:
+        return is("X-ABLABEL") ? Property::XAbLabel : Property::Other;
+    case 19:
+        return is("X-EVOLUTION-FILE-AS") ? Property::XEvolutionFileAs : Property::Other;
+    default:
+        return Property::Other;
+    }
+}
+
 class CardBuilder {
 public:
+    // Strings and lists keep their room from card to card: the contact
+    // handed out and these swap their buffers.
     void start()
     {
-        *this = CardBuilder {};
         m_active = true;
+        m_spoiled = false;
+        m_bytes = 0;
+        m_decoder.v21 = false;
+        for (std::string* s : { &m_uid, &m_fn, &m_family, &m_given, &m_sortAs, &m_explicitFileAs, &m_org })
+            s->clear();
+        m_telCount = 0;
+        m_labels.clear();
     }
 
     bool active() const { return m_active; }
@@ -546,88 +693,108 @@ public:
     // out, so nothing more of it is kept.
     void spoil() { m_spoiled = true; }
 
-    void add(const ContentLine& line, LineProps& props, std::size_t lineBytes, std::size_t cardLimit)
+    void add(Property property, const ContentLine& line, LineProps& props, std::size_t lineBytes, std::size_t cardLimit)
     {
         m_bytes += lineBytes;
         if (m_bytes > cardLimit)
             spoil();
         if (m_spoiled)
             return;
-        const std::string_view name = line.name;
-        if (iequals(name, "VERSION")) {
+        switch (property) {
+        case Property::Version:
             m_decoder.v21 = trim(line.value).substr(0, 1) == "2";
-        } else if (iequals(name, "TEL")) {
-            Tel tel;
-            tel.group = toLower(line.group);
-            tel.phone.number = cleanNumber(m_decoder.text(line.value, props), props.uri);
-            tel.phone.types = std::move(props.types);
+            break;
+        case Property::Tel: {
+            if (m_telCount == m_tels.size())
+                m_tels.emplace_back();
+            Tel& tel = m_tels[m_telCount];
+            tel.group.assign(line.group);
+            for (char& c : tel.group)
+                c = lowerAscii(c);
+            m_decoder.text(line.value, props, tel.phone.number);
+            cleanNumber(tel.phone.number, props.uri);
+            tel.phone.types.swap(props.types);
             if (!tel.phone.number.empty())
-                m_tels.push_back(std::move(tel));
-        } else if (iequals(name, "X-ABLABEL")) {
+                ++m_telCount;
+            break;
+        }
+        case Property::XAbLabel: {
             // A group has one label; a later one is a mistake and changes nothing.
             std::string label = labelText(m_decoder.text(line.value, props));
             if (!line.group.empty() && !label.empty())
                 m_labels.emplace_back(toLower(line.group), std::move(label));
-        } else if (iequals(name, "FN")) {
-            m_fn = m_decoder.text(line.value, props);
-        } else if (iequals(name, "N")) {
-            std::vector<std::string> parts = m_decoder.components(line.value, props);
-            m_family = parts.empty() ? std::string {} : std::move(parts[0]);
-            m_given = parts.size() > 1 ? std::move(parts[1]) : std::string {};
+            break;
+        }
+        case Property::Fn:
+            m_decoder.text(line.value, props, m_fn);
+            break;
+        case Property::N: {
+            std::string* parts[] = { &m_family, &m_given };
+            m_decoder.components(line.value, props, parts);
             if (!props.sortAs.empty())
                 m_sortAs = fileAsFromSortAs(props.sortAs, m_decoder);
-        } else if (iequals(name, "X-EVOLUTION-FILE-AS")) {
-            m_explicitFileAs = m_decoder.text(line.value, props);
-        } else if (iequals(name, "ORG")) {
-            std::vector<std::string> parts = m_decoder.components(line.value, props);
-            if (!parts.empty())
-                m_org = std::move(parts[0]);
-        } else if (iequals(name, "UID")) {
-            m_uid = m_decoder.text(line.value, props);
+            break;
+        }
+        case Property::XEvolutionFileAs:
+            m_decoder.text(line.value, props, m_explicitFileAs);
+            break;
+        case Property::Org: {
+            std::string* parts[] = { &m_org };
+            m_decoder.components(line.value, props, parts);
+            break;
+        }
+        case Property::Uid:
+            m_decoder.text(line.value, props, m_uid);
+            break;
+        case Property::Begin:
+        case Property::End:
+        case Property::Other:
+            break;
         }
     }
 
-    void finish(VCardCards& out, std::size_t maxContacts)
+    // The contact, or null when it is left out: spoiled (counted in out) or
+    // with neither a name nor a number. Valid until the next card starts.
+    VCardContact* finish(VCardCards& out)
     {
         m_active = false;
         if (m_spoiled) {
             ++out.tooLong;
-            return;
+            return nullptr;
         }
-        VCardContact c;
-        c.uid = std::move(m_uid);
-        c.displayName = std::move(m_fn);
+        VCardContact& c = m_contact;
+        c.uid.swap(m_uid);
+        c.displayName.swap(m_fn);
         if (!m_explicitFileAs.empty())
-            c.fileAs = std::move(m_explicitFileAs);
+            c.fileAs.swap(m_explicitFileAs);
         else if (!m_sortAs.empty())
-            c.fileAs = std::move(m_sortAs);
+            c.fileAs.swap(m_sortAs);
         else if (!m_family.empty() || !m_given.empty())
-            c.fileAs = joinName(m_family, m_given);
+            joinName(c.fileAs, m_family, m_given);
         else if (!c.displayName.empty())
-            c.fileAs = c.displayName;
+            c.fileAs.assign(c.displayName);
         else
-            c.fileAs = m_org;
+            c.fileAs.assign(m_org);
 
         // Looked up by group, the first label of each group first.
         if (m_labels.size() > 1)
             std::stable_sort(
                 m_labels.begin(), m_labels.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        c.phones.reserve(m_tels.size());
-        for (Tel& tel : m_tels) {
+        c.mobile.clear();
+        c.phones.resize(m_telCount);
+        for (std::size_t k = 0; k < m_telCount; ++k) {
+            Tel& tel = m_tels[k];
             const auto label = std::lower_bound(m_labels.begin(), m_labels.end(), tel.group,
                 [](const auto& entry, const std::string& group) { return entry.first < group; });
             if (!tel.group.empty() && label != m_labels.end() && label->first == tel.group)
                 tel.phone.types.push_back(label->second);
             if (c.mobile.empty() && isMobilePhone(tel.phone))
-                c.mobile = tel.phone.number;
-            c.phones.push_back(std::move(tel.phone));
+                c.mobile.assign(tel.phone.number);
+            std::swap(c.phones[k], tel.phone);
         }
         if (c.fileAs.empty() && c.phones.empty())
-            return;
-        if (out.contacts.size() >= maxContacts)
-            ++out.tooMany;
-        else
-            out.contacts.push_back(std::move(c));
+            return nullptr;
+        return &c;
     }
 
 private:
@@ -641,18 +808,11 @@ private:
     std::size_t m_bytes = 0;
     Decoder m_decoder;
     std::string m_uid, m_fn, m_family, m_given, m_sortAs, m_explicitFileAs, m_org;
-    std::vector<Tel> m_tels;
+    std::vector<Tel> m_tels; // the first m_telCount are this card's
+    std::size_t m_telCount = 0;
     std::vector<std::pair<std::string, std::string>> m_labels; // group, label
+    VCardContact m_contact;
 };
-
-// The lines a contact is made of. Any other line, however long, is passed
-// over without being kept.
-bool isKeptProperty(std::string_view name)
-{
-    static constexpr std::array<std::string_view, 10> kKept
-        = { "BEGIN", "END", "FN", "N", "ORG", "TEL", "UID", "VERSION", "X-ABLABEL", "X-EVOLUTION-FILE-AS" };
-    return std::any_of(kKept.begin(), kKept.end(), [&](std::string_view kept) { return iequals(name, kept); });
-}
 
 // Appends while `out` stays within `limit`; past it, keeps the part that fits
 // (enough to read the line's name) and notes that the line is too long.
@@ -740,63 +900,103 @@ std::string phoneLabel(const VCardPhone& phone)
     return {};
 }
 
-VCardCards parseVCards(std::string_view bytes, const VCardLimits& limits)
-{
-    std::string converted;
-    if (isUtf16(bytes)) {
-        converted = utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
-        bytes = converted;
-    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
-    }
+namespace {
 
-    VCardCards cards;
-    LineCursor cursor(bytes);
+// What reading keeps from line to line, and from file to file when reused.
+struct ParserState {
     CardBuilder card;
     ContentLine line;
     LineProps props;
     std::string logical;
+    std::string converted;
+};
+
+// Reads the cards of `bytes` into `cards`' counts, handing each contact kept
+// to take(VCardContact&).
+template <typename Take>
+void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& limits, VCardCards& cards, Take&& take)
+{
+    if (isUtf16(bytes)) {
+        state.converted = utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
+        bytes = state.converted;
+    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+
+    LineCursor cursor(bytes);
+    CardBuilder& card = state.card;
+    ContentLine& line = state.line;
+    LineProps& props = state.props;
+    std::string& logical = state.logical;
     const std::size_t limit = limits.propertyBytes;
+    std::size_t kept = 0;
+    const auto finish = [&] {
+        if (VCardContact* contact = card.finish(cards)) {
+            if (kept >= limits.contacts) {
+                ++cards.tooMany;
+            } else {
+                ++kept;
+                take(*contact);
+            }
+        }
+    };
 
     while (!cursor.atEnd()) {
         // A line longer than the limit is not kept whole, only read past. It
-        // is still a line: its continuations are its own, not new lines.
+        // is still a line: its continuations are its own, not new lines. An
+        // unfolded line, nearly every line, is looked at where it lies.
         bool overlong = false;
-        logical.clear();
         std::string_view last = cursor.next();
-        appendCapped(logical, last, limit, overlong);
-        while (cursor.nextIsFolded()) {
-            last = cursor.next().substr(1);
+        std::string_view logicalLine;
+        if (!cursor.nextIsFolded()) {
+            overlong = last.size() > limit;
+            logicalLine = last.substr(0, limit);
+        } else {
+            logical.clear();
             appendCapped(logical, last, limit, overlong);
+            while (cursor.nextIsFolded()) {
+                last = cursor.next().substr(1);
+                appendCapped(logical, last, limit, overlong);
+            }
+            logicalLine = logical;
         }
-        const bool parsed = parseContentLine(logical, line);
+        // A line of a property not kept matters only when a quoted-printable
+        // soft break ("=" at its end) carries it on over the next lines;
+        // otherwise its parameters and value are not looked at.
+        const std::size_t nameEnd = splitName(logicalLine, line.group, line.name);
+        Property property = propertyOf(line.name);
+        if (property == Property::Other) {
+            const std::string_view end = trimEnd(overlong ? last : logicalLine);
+            if (!card.active() || end.empty() || end.back() != '=')
+                continue;
+        }
+        const bool parsed = parseParams(logicalLine, nameEnd, line);
         if (!overlong && !parsed)
             continue;
 
-        if (!overlong && iequals(line.name, "BEGIN") && iequals(trim(line.value), "VCARD")) {
+        if (!overlong && property == Property::Begin && iequals(trim(line.value), "VCARD")) {
             if (card.active())
-                card.finish(cards, limits.contacts);
+                finish();
             card.start();
             continue;
         }
         if (!card.active())
             continue;
-        if (!overlong && iequals(line.name, "END") && iequals(trim(line.value), "VCARD")) {
-            card.finish(cards, limits.contacts);
+        if (!overlong && property == Property::End && iequals(trim(line.value), "VCARD")) {
+            finish();
             continue;
         }
 
         if (parsed)
-            readProps(line, props);
+            readProps(line, property == Property::Tel, props);
         if (parsed && props.quotedPrintable) {
             // A soft line break ("=" at the end) continues the value on the
             // next line, unindented. A broken value must not swallow the
             // card's end or the next card.
             std::string_view tail = trimEnd(overlong ? last : line.value);
             if (!tail.empty() && tail.back() == '=') {
-                const std::size_t valueStart = static_cast<std::size_t>(line.value.data() - logical.data());
-                std::string joined(
-                    overlong ? std::string_view(logical) : std::string_view(logical).substr(0, valueStart));
+                const std::size_t valueStart = static_cast<std::size_t>(line.value.data() - logicalLine.data());
+                std::string joined(overlong ? logicalLine : logicalLine.substr(0, valueStart));
                 while (!tail.empty() && tail.back() == '=' && !cursor.atEnd()) {
                     const std::string_view next = cursor.peek();
                     if (isCardMarker(next, "END") || isCardMarker(next, "BEGIN"))
@@ -807,19 +1007,49 @@ VCardCards parseVCards(std::string_view bytes, const VCardLimits& limits)
                 }
                 appendCapped(joined, tail, limit, overlong);
                 logical = std::move(joined);
-                parseContentLine(logical, line);
-                readProps(line, props);
+                logicalLine = logical;
+                parseContentLine(logicalLine, line);
+                property = propertyOf(line.name);
+                readProps(line, property == Property::Tel, props);
             }
         }
-        if (!isKeptProperty(line.name))
+        if (property == Property::Other)
             continue;
         if (overlong)
             card.spoil();
         else
-            card.add(line, props, logical.size(), limits.cardBytes);
+            card.add(property, line, props, logicalLine.size(), limits.cardBytes);
     }
     if (card.active())
-        card.finish(cards, limits.contacts);
+        finish();
+}
+
+} // namespace
+
+VCardCards parseVCards(std::string_view bytes, const VCardLimits& limits)
+{
+    ParserState state;
+    VCardCards cards;
+    parseWith(state, bytes, limits, cards, [&](VCardContact& c) { cards.contacts.push_back(std::move(c)); });
+    return cards;
+}
+
+struct VCardStream::State {
+    ParserState parser;
+};
+
+VCardStream::VCardStream()
+    : m_state(std::make_unique<State>())
+{
+}
+
+VCardStream::~VCardStream() = default;
+
+VCardCards VCardStream::read(
+    std::string_view bytes, const VCardLimits& limits, const std::function<void(const VCardContact&)>& take)
+{
+    VCardCards cards;
+    parseWith(m_state->parser, bytes, limits, cards, take);
     return cards;
 }
 
