@@ -599,11 +599,6 @@ CDialogBase* CDialogBase::topScreen()
     return g_top;
 }
 
-QWidget* CDialogBase::programWindow()
-{
-    return g_top ? g_top->window() : nullptr;
-}
-
 int CDialogBase::DoModal()
 {
     if (!stackdepth::roomForAnotherScreen()) {

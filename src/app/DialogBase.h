@@ -80,8 +80,6 @@ public:
     int DoModal();
     // The screen whose loop runs innermost, or null before the first opens.
     static CDialogBase* topScreen();
-    // The one window that shows the screen on top, or null with none open.
-    static QWidget* programWindow();
     bool fillsDisplay() const { return m_fullScreen; }
 
     int templateId() const { return m_template.id; }
