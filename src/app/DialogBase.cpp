@@ -94,17 +94,14 @@ TypingValidator* typingValidator(QWidget* w)
 // substitutes serve any font asked for by the handheld's names; the screens
 // name the face standing in directly (faceFor), since a substituted name
 // has the system's fonts searched for it as well as for its stand-in.
-const QStringList& standInFaces()
-{
-    static const QStringList faces { QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") };
-    return faces;
-}
+const QStringList kHandheldFaces { QStringLiteral("MS Sans Serif"), QStringLiteral("MS Shell Dlg") };
+const QStringList kStandInFaces { QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans") };
 
 void installFontSubstitutes()
 {
     static const bool done = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), standInFaces());
-        QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), standInFaces());
+        for (const QString& face : kHandheldFaces)
+            QFont::insertSubstitutions(face, kStandInFaces);
         initDialerResources();
         return true;
     }();
@@ -113,13 +110,13 @@ void installFontSubstitutes()
 
 QString faceFor(const QString& face)
 {
-    if (face != QLatin1String("MS Sans Serif") && face != QLatin1String("MS Shell Dlg"))
+    if (!kHandheldFaces.contains(face))
         return face;
-    static const QString standIn = [] {
-        for (const QString& f : standInFaces())
+    static const QString standIn = [&face] {
+        for (const QString& f : kStandInFaces)
             if (QFontDatabase::hasFamily(f))
                 return f;
-        return QStringLiteral("MS Sans Serif"); // left to the substitutes and the system
+        return face; // left to the substitutes and the system
     }();
     return standIn;
 }
