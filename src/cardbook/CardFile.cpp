@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -138,28 +139,22 @@ struct ReadOutcome {
     bool tooBig = false; // the file goes on past kMaxFileBytes, which were kept
 };
 
-// Reads a regular file's bytes, at most kMaxFileBytes of them. The first read
-// asks for one byte more than fstat announced: when it comes back short, the
-// end is reached and no further read is spent to see it. A file that grew
-// since, or one that announces no size (as the kernel's pseudo files do), is
-// read on in chunks up to the same limit.
-ReadOutcome readAll(int fd)
+// Reads at most kMaxFileBytes of a file's bytes. `announced` is the size
+// fstat gave when the caller asked, and then the first read asks for one byte
+// more: when it comes back short, the end is reached and no further read is
+// spent to see it; a file that grew since, or one that announces no size (as
+// the kernel's pseudo files do), is read on in chunks up to the same limit.
+// Without it, a read that comes back short of what was asked ends the bytes.
+// That is the end of a regular file, which the kernel fills a read of up to
+// its end; of anything else opened non-blocking it is what was there at once.
+ReadOutcome readAll(int fd, std::optional<std::size_t> announced = std::nullopt)
 {
     constexpr std::size_t kChunk = 4096;
     ReadOutcome out;
-    struct stat st { };
-    if (::fstat(fd, &st) != 0) {
-        out.error = lastError();
-        return out;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        out.error = std::make_error_code(std::errc::invalid_argument);
-        return out;
-    }
-    const std::size_t announced = st.st_size > 0 ? std::min(static_cast<std::size_t>(st.st_size), kMaxFileBytes) : 0;
+    const std::size_t size = announced ? std::min(*announced, kMaxFileBytes) : 0;
     std::size_t have = 0;
     while (have <= kMaxFileBytes) {
-        const std::size_t ask = std::min(have < announced ? announced + 1 - have : kChunk, kMaxFileBytes + 1 - have);
+        const std::size_t ask = std::min(have < size ? size + 1 - have : kChunk, kMaxFileBytes + 1 - have);
         const ssize_t got = ::read(fd, out.bytes.room(have, ask), ask);
         if (got < 0) {
             if (errno == EINTR)
@@ -170,7 +165,8 @@ ReadOutcome readAll(int fd)
         have += static_cast<std::size_t>(got);
         // Short of what was asked, with all that fstat announced: the end as
         // of this read, which a further read could only confirm.
-        if (got == 0 || (announced > 0 && have >= announced && static_cast<std::size_t>(got) < ask))
+        const bool shortRead = static_cast<std::size_t>(got) < ask;
+        if (got == 0 || (shortRead && (!announced || (size > 0 && have >= size))))
             break;
     }
     out.tooBig = have > kMaxFileBytes;
@@ -218,7 +214,14 @@ ReadOutcome oldBytes(const fs::path& path)
     UniqueFd old(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     if (!old) // an absent file is not created
         return { .bytes = {}, .error = errno == ELOOP ? std::error_code() : lastError() };
-    return readAll(old.get());
+    // A save replaces whatever is at the path, so it must be a card file
+    // before its bytes are kept: not a FIFO or a device.
+    struct stat st { };
+    if (::fstat(old.get(), &st) != 0)
+        return { .bytes = {}, .error = lastError() };
+    if (!S_ISREG(st.st_mode))
+        return { .bytes = {}, .error = std::make_error_code(std::errc::invalid_argument) };
+    return readAll(old.get(), st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0);
 }
 
 // A save killed before its rename leaves its temporary file behind, and it
@@ -311,8 +314,11 @@ fs::path defaultPath()
 LoadResult load(CardBook& book, const fs::path& path)
 {
     try {
-        // Non-blocking so that a FIFO in the file's place cannot hang a screen;
-        // it changes nothing for a regular file.
+        // Non-blocking so that a FIFO or a device in the file's place cannot
+        // hang a screen; it changes nothing for a regular file. What such a
+        // thing holds at once is read as a card file would be, bounded by
+        // kMaxFileBytes. No fstat first: on the path every screen takes, that
+        // one call cost a fifth of the load.
         UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         if (!fd)
             return {};

@@ -46,8 +46,9 @@ inline constexpr std::size_t kMaxFileBytes = 1 << 20;
 std::filesystem::path defaultPath();
 
 // Never throws. Fills `book` from slot 0; slots past the last card read keep
-// what they held. Follows a symbolic link at `path`, but reads only a regular
-// file, and at most kMaxFileBytes of it.
+// what they held. Follows a symbolic link at `path`, and reads at most
+// kMaxFileBytes. A FIFO or a device in the file's place cannot block it: it
+// reads what is there at once, as a card file.
 LoadResult load(CardBook& book, const std::filesystem::path& path = defaultPath());
 
 // Never throws. On failure nothing was written: the file on disk is exactly
