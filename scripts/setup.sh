@@ -11,6 +11,10 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   dbus-daemon python3-dbusmock
+  # The call tests run Debian's own ModemManager daemon on a private bus.
+  # Where systemd runs, installing it also starts the system's daemon, which
+  # does nothing without a modem.
+  modemmanager
   fonts-liberation2 fonts-dejavu-core
   xdg-utils
   # The fuzz build links clang's libFuzzer and sanitizer runtimes, which

@@ -10,6 +10,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QMap>
+#include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
 
@@ -79,6 +80,15 @@ QString replyFault(const QDBusMessage& reply, const char* signature, const char*
     if (noAnswer(reply))
         return QString::fromUtf8(messages::kModemManagerSilent);
     return withDetail(refusal, reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage());
+}
+
+// CreateCall and Start are where polkit decides whether this user may place
+// calls; its refusal is told as such, with ModemManager's reason.
+QString placementFault(const QDBusMessage& reply, const char* signature, const char* method)
+{
+    if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == QLatin1String(mm::kUnauthorized))
+        return QString::fromUtf8(messages::kNotAllowedToCall) + reply.errorMessage();
+    return replyFault(reply, signature, method, messages::kModemRefusedCall);
 }
 
 // A call state is an integer, signed as ModemManager sends it or unsigned.
@@ -191,7 +201,7 @@ void ModemManagerCall::abandon()
 
 void ModemManagerCall::onCreated(const QDBusMessage& reply)
 {
-    const QString problem = replyFault(reply, "o", "CreateCall", messages::kModemRefusedCall);
+    const QString problem = placementFault(reply, "o", "CreateCall");
     if (!problem.isEmpty()) {
         fault(problem, Cleanup::None);
         return;
@@ -211,7 +221,7 @@ void ModemManagerCall::onCreated(const QDBusMessage& reply)
 
 void ModemManagerCall::onStarted(const QDBusMessage& reply)
 {
-    const QString problem = replyFault(reply, "", "Start", messages::kModemRefusedCall);
+    const QString problem = placementFault(reply, "", "Start");
     if (!problem.isEmpty()) {
         // Do not leave a call that never started in the modem's list.
         fault(problem, Cleanup::Delete);
@@ -343,7 +353,7 @@ void ModemManagerCall::advance()
         // ModemManager takes tones only on an ACTIVE call; a held call keeps
         // them until it is active again.
         if (m_state == mm::Active)
-            sendTones(step.tones);
+            sendTone();
         break;
     }
 }
@@ -367,26 +377,40 @@ void ModemManagerCall::askBeforeTones()
     advance();
 }
 
-void ModemManagerCall::sendTones(const QString& tones)
+void ModemManagerCall::sendTone()
 {
     m_busy = true;
     QDBusMessage dtmf = callMethod(m_callPath, mm::kCallInterface, "SendDtmf");
-    dtmf << tones;
-    send(dtmf, m_hooks.timeouts.tones, &ModemManagerCall::onTonesSent);
+    dtmf << QString(m_steps[m_next].tones[m_tone]);
+    send(dtmf, m_hooks.timeouts.tones, &ModemManagerCall::onToneSent);
 }
 
-void ModemManagerCall::onTonesSent(const QDBusMessage& reply)
+void ModemManagerCall::onToneSent(const QDBusMessage& reply)
 {
     if (m_done)
         return;
     if (reply.type() != QDBusMessage::ReplyMessage) {
         finish(m_state == mm::Terminated ? QString::fromUtf8(messages::kCallEndedBeforeTones)
-                                         : replyFault(reply, "", "SendDtmf", messages::kTonesRefused));
+                                         : replyFault(reply, "", "SendDtmf", messages::kTonesRefused) + u'\n'
+                    + QString::fromUtf8(messages::kTonesNotSent) + tonesNotSent());
         return;
     }
     m_busy = false;
-    ++m_next;
+    if (++m_tone == m_steps[m_next].tones.size()) {
+        m_tone = 0;
+        ++m_next;
+    }
     advance();
+}
+
+QString ModemManagerCall::tonesNotSent() const
+{
+    QStringList runs { m_steps[m_next].tones.mid(m_tone) };
+    for (std::size_t i = m_next + 1; i < m_steps.size(); ++i) {
+        if (m_steps[i].kind == PostDialStep::Kind::Tones)
+            runs << m_steps[i].tones;
+    }
+    return runs.join(u' ');
 }
 
 bool ModemManagerCall::tonesLeft() const

@@ -22,6 +22,8 @@ inline constexpr char kService[] = "org.freedesktop.ModemManager1";
 inline constexpr char kRootPath[] = "/org/freedesktop/ModemManager1";
 inline constexpr char kVoiceInterface[] = "org.freedesktop.ModemManager1.Modem.Voice";
 inline constexpr char kCallInterface[] = "org.freedesktop.ModemManager1.Call";
+// The error of a request that polkit did not authorise.
+inline constexpr char kUnauthorized[] = "org.freedesktop.ModemManager1.Error.Core.Unauthorized";
 
 enum CallState : int {
     Unknown = 0,
@@ -71,7 +73,9 @@ struct CallHooks {
 // One outgoing call placed through ModemManager: CreateCall, Start and (for a
 // post-dial sequence) the State property, one reply after the other on the
 // event loop; then the post-dial sequence, which stops as soon as the call is
-// gone. A call whose state cannot be read is hung up.
+// gone. Its tones go out one SendDtmf each, each after the reply to the one
+// before: ModemManager 1.20 plays only the first tone of a longer string and
+// still answers success. A call whose state cannot be read is hung up.
 class ModemManagerCall : public QObject {
     Q_OBJECT
 public:
@@ -115,8 +119,9 @@ private:
     void schedule();
     void advance();
     void askBeforeTones();
-    void sendTones(const QString& tones);
-    void onTonesSent(const QDBusMessage& reply);
+    void sendTone();
+    void onToneSent(const QDBusMessage& reply);
+    QString tonesNotSent() const;
     void finish(const QString& failure);
     void report();
     bool tonesLeft() const;
@@ -129,6 +134,7 @@ private:
     const CallHooks& m_hooks;
     Phase m_phase = Phase::Creating;
     std::size_t m_next = 0;
+    qsizetype m_tone = 0; // in the Tones step m_next, the next tone to send
     int m_state = mm::Unknown;
     bool m_abandoned = false;
     bool m_started = false; // the call has been ACTIVE once: pauses count from there

@@ -19,14 +19,15 @@ DialSplit splitDialString(const QString& dialString);
 struct PostDialStep {
     enum class Kind { Pause, Wait, Tones };
     Kind kind = Kind::Tones;
-    // For Tones: the run of tones to send in one go. For Wait: the tones that
-    // a Yes would send (up to the next wait), to show the user.
+    // For Tones: a run of tones between pauses and waits, such as a PIN. For
+    // Wait: the tones that a Yes would send (up to the next wait), to show
+    // the user.
     QString tones;
 
     friend bool operator==(const PostDialStep&, const PostDialStep&) = default;
 };
 
-// Consecutive tones become one step so they reach the modem as one string;
+// Consecutive tones become one step, which is played a tone at a time;
 // characters that are neither tones nor pause/wait are dropped.
 std::vector<PostDialStep> postDialSteps(const QString& postDial);
 

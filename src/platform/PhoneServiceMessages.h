@@ -9,6 +9,8 @@ inline constexpr char kNoPhoneService[]
 inline constexpr char kInvalidRequest[] = "The call request is not valid.";
 inline constexpr char kNoNumber[] = "There is no number to dial.";
 inline constexpr char kModemRefusedCall[] = "The modem refused the call.";
+// Polkit said no to CreateCall or Start; ModemManager's own text follows.
+inline constexpr char kNotAllowedToCall[] = "Not allowed to place calls on this device: ";
 // ModemManager is there but lets a request go unanswered past its time.
 inline constexpr char kModemManagerSilent[] = "ModemManager does not answer.";
 // The next line names the request and what came back.
@@ -19,6 +21,9 @@ inline constexpr char kTelHandlerFailed[] = "The application for phone calls cou
 inline constexpr char kCallEndedBeforeTones[] = "The call ended before the tones were sent.";
 inline constexpr char kModemGone[] = "The modem went away during the call; the tones were not sent.";
 inline constexpr char kTonesRefused[] = "The phone refused to send the tones.";
+// After a refused tone: that tone and all after it, each run between pauses
+// and waits apart, so that the user can tell the PIN from the number.
+inline constexpr char kTonesNotSent[] = "Not sent: ";
 // The question before the tones that follow a wait; the tones go on the next line.
 inline constexpr char kSendTonesQuestion[] = "Send the following tones?";
 

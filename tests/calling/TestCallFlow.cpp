@@ -40,28 +40,43 @@ private slots:
     {
         QTest::addColumn<QString>("card");
         // "tel:" the stand-in handler, "{...}" the double's parameters; "|Cancel" or "|Escape": pressed, after Ok
-        // again, while the placement waits
+        // again, while the placement waits; "mm:" or "mm-denied:" (polkit says no) the real daemon, then the fake
+        // modem's arguments, with the tel: handler there too
         QTest::addColumn<QString>("service");
-        QTest::addColumn<QStringList>("then"); // the windows after Ok, then what reached the tel: handler or modem
-        const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100";
-        const struct {
+        // the windows after Ok, then what the tel: handler or modem got; "~s": about s seconds after the one before
+        QTest::addColumn<QStringList>("then");
+        const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100", atd = "ATD8005550100;";
+        QStringList pin { "AT+VTS=1 ~6", "AT+VTS=2", "AT+VTS=3", "AT+VTS=4" }, destination { "AT+VTS=0 ~9" };
+        for (const QChar tone : QString("11442079460000"))
+            destination << QString("AT+VTS=") + tone;
+        struct Row {
             const char *tag, *card, *service;
             QStringList then;
-        } rows[] = {
+        };
+        const QList<Row> rows = {
             { "Ok dials", "Intl", "tel:", { home, "tel:8005550100,,1234,,,011442079460000" } },
             { "no phone service: told, stays", "Intl", "", { box + phone::messages::kNoPhoneService } },
             { "composition fails: told, stays", "Long", "tel:", { "box:BuildDialString failed" } },
-            { "wait: asked over the new home screen", "Pin Less", R"({"active": 50})",
-                { home, box + phone::messages::kSendTonesQuestion + "\n011442079460000", call,
-                    "SendDtmf 011442079460000" } },
-            { "later failure: told over the new home screen", "Intl", R"({"active": -1, "end": 300})",
-                { home, box + phone::messages::kCallEndedBeforeTones, call } },
             { "Cancel before the call is created: home, deleted", "Intl", R"({"delay": {"CreateCall": 2000}}|Cancel)",
                 { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
             { "Escape while it starts: home, deleted", "Intl", R"({"delay": {"Start": 2000}}|Escape)",
                 { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
         };
-        for (const auto& r : rows)
+        const QList<Row> real = {
+            { "worked example", "Intl", "mm:0 -1", QStringList { home, atd, "ACTIVE" } + pin + destination },
+            { "Pin Less: asked before any tone", "Pin Less", "mm:0 -1",
+                QStringList { home, box + phone::messages::kSendTonesQuestion + "\n011442079460000", atd, "ACTIVE" }
+                    + QStringList(destination).replaceInStrings(" ~9", "") },
+            { "far end gone before the tones", "Intl", "mm:0 3",
+                { home, box + phone::messages::kCallEndedBeforeTones, atd, "ACTIVE", "NO CARRIER" } },
+            { "polkit says no", "Intl", "mm-denied:0 -1",
+                { box + phone::messages::kNotAllowedToCall + "PolicyKit authorization failed: not authorized for '"
+                    + "org.freedesktop.ModemManager1.Voice'" } },
+            { "a tone refused: the rest named", "Intl", "mm:0 -1 3",
+                { home, box + phone::messages::kTonesRefused + "\nUnknown error\nNot sent: 34 011442079460000", atd,
+                    "ACTIVE", pin[0], pin[1], pin[2] } },
+        };
+        for (const auto& r : ModemDouble::real() ? real : rows)
             QTest::newRow(r.tag) << r.card << r.service << r.then;
     }
 
@@ -71,9 +86,12 @@ private slots:
         QFETCH(QStringList, then);
         const QString press = service.section('|', 1);
         service = service.section('|', 0, 0);
-        m_tel = service == "tel:";
+        m_tel = service == "tel:" || service.startsWith("mm");
         if (service.startsWith('{'))
             m_modem.startMock(service);
+        else if (service.startsWith("mm"))
+            m_modem.startReal(service.section(':', 1).split(' '), !service.startsWith("mm-denied"));
+        QVERIFY(!QTest::currentTestFailed());
         Script s;
         QFETCH(QString, card);
         s.closeScreen("CDialerDlg", [](QWidget* home) { click(home, res::IDC_MAKECALL); })
@@ -97,18 +115,30 @@ private slots:
             if (e == "screen:CDialerDlg") // up while the boxes that follow come and go
                 s.closeScreen(
                     "CDialerDlg", [&s](QWidget*) { (void)QTest::qWaitFor([&] { return s.finished(); }, 10000); });
-            else if (e.startsWith("box:"))
-                s.box(e.contains(phone::messages::kSendTonesQuestion) ? QMessageBox::Yes : QMessageBox::Ok,
-                    [&] { boxNames << QApplication::activeModalWidget()->objectName(); });
+            else if (e.startsWith("box:")) {
+                const bool question = e.contains(phone::messages::kSendTonesQuestion);
+                s.box(question ? QMessageBox::Yes : QMessageBox::Ok, [&, question] {
+                    boxNames << QApplication::activeModalWidget()->objectName();
+                    // Asked before any tone goes out.
+                    QVERIFY(!question || m_modem.log().filter(QRegularExpression("SendDtmf|VTS")).isEmpty());
+                });
+            }
         }
         CDialerDlg home;
         home.DoModal();
         QVERIFY2(s.errors().isEmpty() && s.finished(), qPrintable(s.report()));
         // Failures are told in the application's own box.
         QCOMPARE(boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Send)")).size());
-        QTRY_COMPARE_WITH_TIMEOUT(
-            s.log().mid(3) + m_opened + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall)")),
-            then, 5000);
+        const QStringList entries = QStringList(then).replaceInStrings(QRegularExpression(" ~\\d+$"), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(s.log().mid(3) + m_opened
+                + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")),
+            entries, 30000);
+        const QStringList timed = m_modem.log(true), expected = then.mid(then.size() - timed.size());
+        for (qsizetype i = 1; ModemDouble::real() && i < timed.size(); ++i) {
+            const double gap = timed[i].section(' ', 0, 0).toDouble() - timed[i - 1].section(' ', 0, 0).toDouble(),
+                         about = expected[i].section('~', 1).toDouble();
+            QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about + 1.5), qPrintable(expected[i]));
+        }
     }
 };
 

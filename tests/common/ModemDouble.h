@@ -1,12 +1,15 @@
 #pragma once
 
-// A ModemManager double for tests that place calls: a private dbus-daemon as
-// the system bus, and python3-dbusmock serving tests/platform/modemmanager_template.py.
+// ModemManager for tests that place calls, on a private dbus-daemon as the
+// system bus: python3-dbusmock serving tests/platform/modemmanager_template.py,
+// or (DIALER_REAL_MODEMMANAGER set) Debian's daemon driving our fake AT modem
+// (tests/platform/fake_at_modem.py), with dbusmock's polkitd as the authority.
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class ModemDouble {
@@ -14,9 +17,9 @@ public:
     // The system bus address is read once: a test holds its double from the start.
     ModemDouble()
     {
+        const char* conf = real() ? "real-modemmanager-bus.conf" : "phone-test-bus.conf";
         m_bus.start("dbus-daemon",
-            { "--config-file=" DIALER_SOURCE_DIR "/tests/platform/phone-test-bus.conf", "--nofork",
-                "--print-address=1" });
+            { QString("--config-file=" DIALER_SOURCE_DIR "/tests/platform/") + conf, "--nofork", "--print-address=1" });
         if (!m_bus.waitForReadyRead(10000))
             qFatal("no address from dbus-daemon: is it installed?");
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.readLine().trimmed());
@@ -25,32 +28,102 @@ public:
     // Starts the double with the template's parameters, a JSON object.
     void startMock(const QString& parameters)
     {
-        m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_mock.start("/usr/bin/python3",
+        startPython(m_mock,
             { "-m", "dbusmock", "--system", "--template", DIALER_SOURCE_DIR "/tests/platform/modemmanager_template.py",
                 "-p", parameters });
         QTRY_VERIFY2_WITH_TIMEOUT(
             QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.ModemManager1"),
             "the ModemManager double (python3-dbusmock) never took its name", 15000);
     }
-    ~ModemDouble() { stop(m_bus); }
-    void stopMock() { stop(m_mock); }
+    static bool real() { return qEnvironmentVariableIsSet("DIALER_REAL_MODEMMANAGER"); }
+
+    // Starts the daemon on a fresh fake modem (its arguments after the socket)
+    // and waits until the modem is enabled and registered; polkit lets calls
+    // through when `allowCalls`.
+    void startReal(const QStringList& modemArgs, bool allowCalls)
+    {
+        const QString mm = "org.freedesktop.ModemManager1", modem = "/org/freedesktop/ModemManager1/Modem/0";
+        const auto ok = [](const QDBusMessage& reply) { return reply.type() == QDBusMessage::ReplyMessage; };
+        const auto state = [&] {
+            return call(mm, modem, "org.freedesktop.DBus.Properties", "Get", { mm + ".Modem", "State" })
+                .arguments()
+                .value(0)
+                .value<QDBusVariant>()
+                .variant()
+                .toInt();
+        };
+        startPython(m_polkit, { "-m", "dbusmock", "--system", "--template", "polkitd" });
+        QVERIFY(QTest::qWaitFor([] { return registered("org.freedesktop.PolicyKit1"); }, 15000));
+        QVERIFY(
+            ok(call("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "org.freedesktop.DBus.Mock",
+                "SetAllowed", { QStringList { mm + ".Device.Control", allowCalls ? mm + ".Voice" : mm } })));
+        startPython(
+            m_modem, QStringList { DIALER_SOURCE_DIR "/tests/platform/fake_at_modem.py", socket() } + modemArgs);
+        QVERIFY(QTest::qWaitFor([&] { return m_modem.canReadLine(); }, 10000) && m_modem.readLine() == "listening\n");
+        m_mm.setStandardErrorFile(m_dir.filePath("ModemManager.log"));
+        m_mm.start("ModemManager",
+            { "--test-enable", "--test-no-udev", "--no-auto-scan", "--test-no-suspend-resume", "--log-level=DEBUG" });
+        QVERIFY2(QTest::qWaitFor([&] { return registered(mm); }, 15000), "no ModemManager: is it installed?");
+        QVERIFY(ok(call(mm, "/org/freedesktop/ModemManager1", mm + ".Test", "SetProfile",
+            { "fake", "generic", QStringList { socket() } })));
+        QTRY_COMPARE_WITH_TIMEOUT(state(), 3, 15000); // disabled
+        QVERIFY(ok(call(mm, modem, mm + ".Modem", "Enable", { true })));
+        QTRY_COMPARE_WITH_TIMEOUT(state(), 8, 15000); // registered
+    }
+
+    ~ModemDouble()
+    {
+        stopMock();
+        stop(m_bus);
+    }
+    void stopMock()
+    {
+        for (QProcess* p : { &m_mm, &m_modem, &m_polkit, &m_mock })
+            stop(*p);
+        QFile::remove(socket());
+        m_trace.clear();
+    }
 
     // What the double was sent and did: "CreateCall 555", "State 4"...; `timed`, with seconds first.
-    QStringList log(bool timed = false) const
+    // The real daemon's: what the modem got, "ATD555;", "ACTIVE", "AT+VTS=1"...
+    QStringList log(bool timed = false)
     {
-        const QDBusMessage reply = QDBusConnection::systemBus().call(QDBusMessage::createMethodCall(
-            "org.freedesktop.ModemManager1", "/org/freedesktop/ModemManager1", "org.freedesktop.DBus.Mock", "GetLog"));
+        if (real()) {
+            m_trace += QString::fromLatin1(m_modem.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+            QStringList log = m_trace.filter(QRegularExpression("^\\S+ (ATD|ACTIVE|AT\\+VTS|NO CARRIER)"));
+            return timed ? log : log.replaceInStrings(QRegularExpression("^\\S+ "), QString());
+        }
+        const QDBusMessage reply = call(
+            "org.freedesktop.ModemManager1", "/org/freedesktop/ModemManager1", "org.freedesktop.DBus.Mock", "GetLog");
         QStringList log = reply.errorName().isEmpty() ? reply.arguments()[0].toStringList() : QStringList();
         return timed ? log : log.replaceInStrings(QRegularExpression("^\\S+ "), QString());
     }
 
 private:
+    static bool registered(const QString& name)
+    {
+        return QDBusConnection::systemBus().interface()->isServiceRegistered(name);
+    }
+    static QDBusMessage call(const QString& service, const QString& path, const QString& interface,
+        const QString& method, const QVariantList& arguments = {})
+    {
+        QDBusMessage request = QDBusMessage::createMethodCall(service, path, interface, method);
+        request.setArguments(arguments);
+        return QDBusConnection::systemBus().call(request);
+    }
+    static void startPython(QProcess& process, const QStringList& arguments)
+    {
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start("/usr/bin/python3", arguments);
+    }
+    QString socket() const { return m_dir.filePath("modem"); }
     static void stop(QProcess& process)
     {
         process.kill();
         process.waitForFinished();
     }
+    QTemporaryDir m_dir;
+    QStringList m_trace;
     QProcess m_bus;
-    QProcess m_mock;
+    QProcess m_mock, m_polkit, m_modem, m_mm;
 };

@@ -1,6 +1,6 @@
 '''ModemManager double: a modem with Modem.Voice whose calls ring out on Start and log
 every request and state change as "time event detail" (read with Mock.GetLog).
-Parameters: no_modem, no_voice, refuse_call, refuse_start, refuse_dtmf; in milliseconds after Start:
+Parameters: no_modem, no_voice, refuse_start; in milliseconds after Start:
 active (default 100), end, remove (the call dropped, as DeleteCall does), quit, hold [from, to];
 faults: delay {method: milliseconds} before answering GetManagedObjects, CreateCall, Start or Get,
 objects_as_map (GetManagedObjects answers a{sv}), state_as_string (the State property),
@@ -82,7 +82,7 @@ def _start(call):
 
 
 def _send_dtmf(call, tones):
-    if call.state != ACTIVE or _mock.parameters.get('refuse_dtmf'):
+    if call.state != ACTIVE:
         _log('SendDtmfRefused', tones)
         raise dbus.exceptions.DBusException('no tones now', name=BUS_NAME + '.Error.Core.Failed')
     _log('SendDtmf', tones)
@@ -96,9 +96,6 @@ def _hang_up(call):
 def _create_call(modem, properties):
     _pause('CreateCall')
     number = str(properties['number'])
-    if _mock.parameters.get('refuse_call'):
-        _log('CreateCallRefused', number)
-        raise dbus.exceptions.DBusException('no network', name=BUS_NAME + '.Error.Core.Failed')
     _mock.calls += 1
     path = f'{MAIN_OBJ}/Call/{_mock.calls}'
     methods = [('Start', '', '', _start), ('SendDtmf', 's', '', _send_dtmf),
