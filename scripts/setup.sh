@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the dialer needs to build, run and test on Debian 12.
+# Installs what the dialer needs to build, run and test on Debian 12, or,
+# given package names, just those (scripts/package.sh does so).
 # Run as root (or with sudo). Installs only what is missing.
 #
 # Everything is named here and installed without Recommends, so the list
@@ -18,6 +19,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth
 )
+[ "$#" -eq 0 ] || packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
