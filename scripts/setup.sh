@@ -18,6 +18,8 @@ packages=(
   # clang only recommends.
   clang libclang-rt-14-dev
   xvfb xauth
+  # The Wayland platform, and a headless compositor to start it under.
+  qt6-wayland weston
 )
 [ "$#" -eq 0 ] || packages=("$@")
 
