@@ -1,6 +1,7 @@
 # The Debian package, built by `cpack` (scripts/package.sh drives it): the
-# installed files of src/ui.cmake plus the copyright and changelog Debian asks
-# for, stripped, with the library dependencies found by dpkg-shlibdeps.
+# installed files of src/ui.cmake plus the copyright, changelog and manual
+# page Debian asks for, stripped, with the library dependencies found by
+# dpkg-shlibdeps.
 
 # One version for the program, its metadata and its changelog: a release that
 # bumps one of them and forgets another stops here.
@@ -12,13 +13,19 @@ if(NOT changelog_top MATCHES "^dialer \\(${PROJECT_VERSION}\\) "
   message(FATAL_ERROR "version ${PROJECT_VERSION} must head packaging/deb/changelog and the metainfo's releases")
 endif()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/packaging/deb/changelog ${PROJECT_SOURCE_DIR}/packaging/${DIALER_APP_ID}.metainfo.xml)
+  ${PROJECT_SOURCE_DIR}/packaging/deb/changelog ${PROJECT_SOURCE_DIR}/packaging/${DIALER_APP_ID}.metainfo.xml
+  ${PROJECT_SOURCE_DIR}/packaging/dialer.1)
 
-# Debian wants the changelog compressed with gzip -9n (no name, no time stamp).
-execute_process(COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/deb/changelog
-  OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+# Debian wants the changelog and the manual page compressed with gzip -9n
+# (no name, no time stamp).
+foreach(doc deb/changelog dialer.1)
+  get_filename_component(name ${doc} NAME)
+  execute_process(COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/${doc}
+    OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/deb/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/dialer.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dialer)
