@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the dialer needs to build, run and test on Debian 12.
+# Installs what the dialer needs to build, run and test on Debian 12, or,
+# given package names, just those (scripts/package.sh does so).
 # Run as root (or with sudo). Installs only what is missing.
 #
 # Everything is named here and installed without Recommends, so the list
@@ -21,7 +22,10 @@ packages=(
   # clang only recommends.
   clang libclang-rt-14-dev
   xvfb xauth
+  # The Wayland platform, and a headless compositor to start it under.
+  qt6-wayland weston
 )
+[ "$#" -eq 0 ] || packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

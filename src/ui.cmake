@@ -33,7 +33,15 @@ endforeach()
 
 add_executable(dialer ${CMAKE_CURRENT_LIST_DIR}/app/main.cpp)
 target_link_libraries(dialer PRIVATE dialerui)
+# Installed under the application id (set in the top CMakeLists.txt).
+configure_file(${PROJECT_SOURCE_DIR}/packaging/${DIALER_APP_ID}.service.in ${DIALER_APP_ID}.service @ONLY)
 install(TARGETS dialer)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/dialer.desktop DESTINATION share/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/dialer.metainfo.xml DESTINATION share/metainfo)
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/res/icon.svg DESTINATION share/icons/hicolor/scalable/apps RENAME dialer.svg)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${DIALER_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${DIALER_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${DIALER_APP_ID}.service DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/services)
+set(icons ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/res/icon.svg DESTINATION ${icons}/scalable/apps RENAME ${DIALER_APP_ID}.svg)
+foreach(size 64 128)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/res/icon-${size}.png DESTINATION ${icons}/${size}x${size}/apps
+    RENAME ${DIALER_APP_ID}.png)
+endforeach()
