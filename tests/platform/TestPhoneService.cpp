@@ -14,7 +14,7 @@ class TestPhoneService : public QObject {
     int m_tel = 0; // the stand-in tel: handler: 0 none, 1 opens the URI, 2 fails to
 
 private slots:
-    void initTestCase()
+    void init()
     {
         auto& service = phone::PhoneService::instance();
         service.setDialPauseForTesting(std::chrono::milliseconds(100));
@@ -23,11 +23,10 @@ private slots:
             m_told << "ask " + tones + (m_modem.log().contains("State 4") ? "" : " before ACTIVE");
             return m_answer;
         });
-        service.setTelHandlerForTesting({ [this](const auto& answer) { answer(m_tel != 0); },
-            [this](const QUrl& url) {
-                m_told << "open " + url.toString();
-                return m_tel == 1;
-            } });
+        service.setTelHandlerForTesting([this](const QUrl& url, const auto& done) {
+            m_tel ? void(m_told << "open " + url.toString()) : void();
+            done(m_tel == 1 ? "" : m_tel ? kTelHandlerFailed : kNoPhoneService);
+        });
     }
 
     void cleanup()
@@ -141,6 +140,45 @@ private slots:
             const double gap = timed[i].section(u' ', 0, 0).toDouble() - timed[i - 1].section(u' ', 0, 0).toDouble();
             QVERIFY2(gap >= expected[i].section(" >", 1).toDouble(), qPrintable(expected[i]));
         }
+    }
+    // With no modem, the call goes to the desktop's tel: handler, found as
+    // xdg-mime finds it, and never to this program under either of its ids.
+    void telHandoff_data()
+    {
+        QTest::addColumn<QString>("handlers"); // in mimeinfo.cache: the first is the default
+        QTest::addColumn<QString>("told"); // what the opener was given, or the error
+        QTest::newRow("this program: the next one") << "org.quorin.Dialer.desktop;dialer.desktop;other.desktop"
+                                                    << "other.desktop tel:555";
+        QTest::newRow("its old name: the next one") << "dialer.desktop;other.desktop"
+                                                    << "other.desktop tel:555";
+        QTest::newRow("no other") << "org.quorin.Dialer.desktop;dialer.desktop"
+                                  << QString("error ") + kNoOtherTelHandler;
+    }
+    void telHandoff()
+    {
+        QFETCH(QString, handlers);
+        QTemporaryDir home;
+        const QString apps = home.filePath("applications/"), opener = home.filePath("open");
+        auto write = [](const QString& path, const QString& text) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8())
+                && f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        };
+        QVERIFY(QDir().mkpath(apps) && write(opener, "#!/bin/sh\necho \"$@\" > \"$0.log\"\n"));
+        QVERIFY(write(apps + "mimeinfo.cache", "[MIME Cache]\nx-scheme-handler/tel=" + handlers + ";\n"));
+        for (const QString& id : handlers.split(u';'))
+            QVERIFY(write(apps + id, "[Desktop Entry]\nType=Application\nName=A\nExec=" + opener + " " + id + " %u\n"));
+        for (const char* name : { "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS" })
+            qputenv(name, home.path().toUtf8());
+        auto& service = phone::PhoneService::instance();
+        service.setTelHandlerForTesting(service.desktopTelHandler());
+        const PHONEMAKECALLINFO info { sizeof(PHONEMAKECALLINFO), PMCF_DEFAULT, u"555", nullptr, u"", nullptr };
+        if (PhoneMakeCall(&info) < 0)
+            m_told << "error " + PhoneLastError();
+        QFile log(opener + ".log");
+        QTRY_VERIFY(
+            !m_told.isEmpty() || (log.open(QIODevice::ReadOnly) && !(m_told << log.readAll().trimmed()).isEmpty()));
+        QTEST(m_told.join(" / "), "told");
     }
 };
 
