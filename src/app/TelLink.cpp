@@ -33,7 +33,7 @@ Number refused(QString why)
 
 // The number part, escapes already decoded: separators dropped, the rest
 // checked character by character.
-Number cleanNumber(const QString& text, bool mayHaveLocalSigns)
+Number cleanNumber(const QString& text)
 {
     QString digits;
     bool anyDigit = false;
@@ -45,8 +45,8 @@ Number cleanNumber(const QString& text, bool mayHaveLocalSigns)
             return refused(QStringLiteral("it has letters, which cannot be dialled"));
         if (c == u'+' && i != 0)
             return refused(QStringLiteral("a + may only come first"));
-        const bool localSign = (c == u'*' || c == u'#') && mayHaveLocalSigns;
-        if (!isAsciiDigit(c) && c != u'+' && !localSign && !isVisualSeparator(c))
+        // * and # stay: service codes use them, whatever RFC 3966 says of global numbers.
+        if (!isAsciiDigit(c) && !QStringView(u"+*#").contains(c) && !isVisualSeparator(c))
             return refused(QStringLiteral("'%1' is not part of a phone number").arg(c));
         anyDigit = anyDigit || isAsciiDigit(c);
         if (!isVisualSeparator(c))
@@ -72,16 +72,14 @@ bool isWellFormedEscape(const QString& text, qsizetype at)
     return hex(at + 1) && hex(at + 2);
 }
 
-// Every parameter in the ;name=value form with a name used once; the
-// values are not kept.
+// Every parameter in the ;name=value form; the values are not kept.
 bool parametersWellFormed(const QString& params)
 {
-    QStringList seen;
     for (const QString& param : params.split(u';')) {
         const qsizetype eq = param.indexOf(u'=');
         const QString name = param.left(eq).toLower();
         const QString value = eq < 0 ? QString() : param.mid(eq + 1);
-        if (name.isEmpty() || seen.contains(name) || (eq >= 0 && value.isEmpty()))
+        if (name.isEmpty() || (eq >= 0 && value.isEmpty()))
             return false;
         for (QChar c : name)
             if (!isAsciiAlnum(c) && c != u'-')
@@ -89,7 +87,6 @@ bool parametersWellFormed(const QString& params)
         for (qsizetype i = 0; i < value.size(); ++i)
             if (!isParamChar(value[i]) || (value[i] == u'%' && !isWellFormedEscape(value, i)))
                 return false;
-        seen << name;
     }
     return true;
 }
@@ -123,7 +120,7 @@ Number parseTelUri(const QString& uri)
         return refused(prefix + QStringLiteral("it has a malformed parameter"));
     // Escapes are decoded only now, so that an escaped ; stays part of the number.
     const QString decoded = QString::fromUtf8(QByteArray::fromPercentEncoding(encoded.toUtf8()));
-    Number number = cleanNumber(decoded, !decoded.startsWith(u'+'));
+    Number number = cleanNumber(decoded);
     if (!number.ok())
         number.error.prepend(prefix);
     return number;
@@ -133,7 +130,7 @@ Number parseNumber(const QString& text)
 {
     const QString prefix = QStringLiteral("not a valid phone number: ");
     QString why = precheck(text);
-    Number number = why.isEmpty() ? cleanNumber(text, !text.startsWith(u'+')) : refused(why);
+    Number number = why.isEmpty() ? cleanNumber(text) : refused(why);
     if (!number.ok())
         number.error.prepend(prefix);
     return number;
@@ -143,8 +140,6 @@ Number parseLinkOrNumber(const QString& text)
 {
     if (text.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
         return parseTelUri(text);
-    if (text.contains(u':') && text.size() <= kMaxArgumentLength)
-        return refused(QStringLiteral("only tel: links can be opened"));
     return parseNumber(text);
 }
 
