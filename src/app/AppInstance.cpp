@@ -22,6 +22,7 @@ namespace appinstance {
 namespace {
 
 QStringList g_waiting;
+constexpr int kRetryMs = 50;
 
 void raiseWindow()
 {
@@ -44,11 +45,13 @@ public:
 void deliverNext()
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (g_waiting.isEmpty() || !CDialogBase::topScreen() || modal) {
-        if (modal && !g_waiting.isEmpty())
-            modal->installEventFilter(new WaitForModal(modal));
+    if (g_waiting.isEmpty())
         return;
-    }
+    if (modal)
+        return modal->installEventFilter(new WaitForModal(modal));
+    // Before the first home screen runs, or between screens: soon again.
+    if (!CDialogBase::topScreen())
+        return QTimer::singleShot(kRetryMs, qApp, deliverNext);
     const QString number = g_waiting.takeFirst();
     if (!g_waiting.isEmpty())
         QTimer::singleShot(0, qApp, deliverNext); // the next stacks over this one
