@@ -68,7 +68,7 @@ bool WaitForModal::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-// org.freedesktop.Application, as the Desktop Entry specification has it
+// org.freedesktop.Application, as freedesktop.org's Desktop Entry rules have it
 // for programs started through D-Bus. Replies go out at once; the screens
 // open afterwards, from the event loop.
 class ApplicationObject : public QObject, protected QDBusContext {
