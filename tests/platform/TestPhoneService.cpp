@@ -14,7 +14,7 @@ class TestPhoneService : public QObject {
     int m_tel = 0; // the stand-in tel: handler: 0 none, 1 opens the URI, 2 fails to
 
 private slots:
-    void init()
+    void initTestCase()
     {
         auto& service = phone::PhoneService::instance();
         service.setDialPauseForTesting(std::chrono::milliseconds(100));
