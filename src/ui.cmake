@@ -11,12 +11,14 @@ file(GLOB DIALER_SCREEN_SOURCES CONFIGURE_DEPENDS
 add_library(dialerui STATIC
   ${DIALER_RESOURCES}
   ${CMAKE_CURRENT_LIST_DIR}/res/DialogTemplates.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/AppInstance.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/AppStart.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/DeviceClass.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/DialogBase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/DialerDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/MessageBoxes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/ScrollRules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/TelLink.cpp
   ${DIALER_SCREEN_SOURCES}
 )
 target_include_directories(dialerui PUBLIC
@@ -24,7 +26,9 @@ target_include_directories(dialerui PUBLIC
   ${CMAKE_CURRENT_LIST_DIR}/app
   ${CMAKE_CURRENT_LIST_DIR}/screens
   ${CMAKE_CURRENT_LIST_DIR}/calling)
-target_link_libraries(dialerui PUBLIC cardbook Qt6::Widgets)
+target_link_libraries(dialerui PUBLIC cardbook Qt6::Widgets Qt6::DBus)
+set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/app/TelLink.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS DIALER_VERSION="${PROJECT_VERSION}")
 foreach(lib dialstring phoneservice contacts)
   if(TARGET ${lib})
     target_link_libraries(dialerui PUBLIC ${lib})

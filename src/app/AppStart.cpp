@@ -1,19 +1,48 @@
 #include "AppStart.h"
 
+#include "AppInstance.h"
+#include "ApplicationId.h"
 #include "DialerDlg.h"
 #include "DialogBase.h"
+#include "TelLink.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int runDialer(int& argc, char** argv, QObject* watcher)
 {
     // Before anything else: the stacking of screens lives on this stack.
     stackdepth::recordStackBase();
+    // The command line is settled before Qt starts, so that help, the
+    // version and every refusal end with no window and no display needed.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const tellink::CommandLine command = tellink::parseCommandLine(args);
+    switch (command.action) {
+    case tellink::CommandLine::Help:
+    case tellink::CommandLine::Version: {
+        const QString text
+            = command.action == tellink::CommandLine::Help ? tellink::helpText() : tellink::versionText();
+        std::fputs(text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    case tellink::CommandLine::Refuse:
+        std::fprintf(stderr, "dialer: %s\n", command.error.toLocal8Bit().constData());
+        return 2;
+    case tellink::CommandLine::Run:
+        break;
+    }
     QApplication app(argc, argv);
     if (watcher)
         app.installEventFilter(watcher);
     QApplication::setWindowIcon(applicationIcon());
-    QApplication::setDesktopFileName(QStringLiteral("dialer"));
+    QApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
+    if (const std::optional<int> status = appinstance::claimOrHandOver(command.number))
+        return *status;
+    if (!command.number.isEmpty())
+        appinstance::requestMakeCall(command.number);
     theApp.InitInstance();
     return 0;
 }

@@ -121,6 +121,18 @@ void ShowHomeScreen()
     home.DoModal();
 }
 
+void OpenMakeCallFor(const QString& number)
+{
+    CardBook book;
+    CardFile::load(book);
+    if (book.count() == 0) {
+        AppMessageBox(QStringLiteral("Card is not Available"));
+        return;
+    }
+    Cphonecall screen(CDialogBase::topScreen(), number);
+    screen.DoModal();
+}
+
 bool CDialerApp::InitInstance()
 {
     // Named only; nothing is ever stored under it.

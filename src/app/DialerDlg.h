@@ -49,6 +49,11 @@ const QIcon& applicationIcon();
 // confirmation screens' Cancel buttons.
 void ShowHomeScreen();
 
+// What the home screen's Make Call does, for a number from a tel: link: a
+// make-call screen with the number filled in over the screen on top, or
+// "Card is not Available" when the card file has no card.
+void OpenMakeCallFor(const QString& number);
+
 // The application object: runs the first home screen.
 class CDialerApp {
 public:

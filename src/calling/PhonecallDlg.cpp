@@ -28,8 +28,9 @@ int listedCards(const LoadResult& loaded)
 
 } // namespace
 
-Cphonecall::Cphonecall(QWidget* parent)
+Cphonecall::Cphonecall(QWidget* parent, const QString& number)
     : CDialogBase(res::IDD_PHONECALL, parent)
+    , m_linkNumber(number)
     , m_previous(g_pPhonecallDlg)
 {
     g_pPhonecallDlg = this;
@@ -84,6 +85,8 @@ bool Cphonecall::OnInitDialog()
     for (int i = 0; i < listedCards(loaded); ++i)
         AddString(res::IDC_CALL_CARDLIST, QString::fromStdU16String(m_book.slot(i).cardName));
     LimitText(res::IDC_CALL_NUMBER, kNumberLimit);
+    if (!m_linkNumber.isEmpty())
+        SetDlgItemText(res::IDC_CALL_NUMBER, m_linkNumber);
     return false; // the first tab stop, Dial, takes the focus
 }
 

@@ -16,7 +16,8 @@ class QLineEdit;
 class Cphonecall : public CDialogBase {
     Q_OBJECT
 public:
-    explicit Cphonecall(QWidget* parent = nullptr);
+    // `number`, from a tel: link, is put in the phone-number box on opening.
+    explicit Cphonecall(QWidget* parent = nullptr, const QString& number = {});
     ~Cphonecall() override;
 
 protected:
@@ -42,6 +43,7 @@ private:
     QLabel* m_pin = nullptr;
     QLabel* m_pauseBeforePin = nullptr;
     QLabel* m_prefix = nullptr;
+    QString m_linkNumber;
     // The make-call screen this one displaced in g_pPhonecallDlg.
     QPointer<Cphonecall> m_previous;
 };

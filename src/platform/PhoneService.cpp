@@ -1,6 +1,7 @@
 #include "PhoneService.h"
 
 #include "PhoneServiceMessages.h"
+#include "TelHandlers.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -8,6 +9,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -69,19 +71,13 @@ void PhoneService::placeThroughModem(const QDBusConnection& bus, const QString& 
 
 void PhoneService::placeThroughTel(const QString& dialString)
 {
-    if (!m_tel.available) {
+    if (!m_tel) {
         endPlacement({ false, QString::fromUtf8(messages::kNoPhoneService) });
         return;
     }
-    m_tel.available([this, placement = m_placement, dialString](bool available) {
-        if (placement != m_placement)
-            return;
-        if (!available)
-            endPlacement({ false, QString::fromUtf8(messages::kNoPhoneService) });
-        else if (m_tel.open && m_tel.open(QUrl(telUriFor(dialString), QUrl::StrictMode)))
-            endPlacement({ true, {} });
-        else
-            endPlacement({ false, QString::fromUtf8(messages::kTelHandlerFailed) });
+    m_tel(QUrl(telUriFor(dialString), QUrl::StrictMode), [this, placement = m_placement](const QString& error) {
+        if (placement == m_placement)
+            endPlacement({ error.isEmpty(), error });
     });
 }
 
@@ -153,27 +149,51 @@ void PhoneService::setTimeoutsForTesting(ReplyTimeouts timeouts)
 
 PhoneService::TelHandler PhoneService::desktopTelHandler()
 {
-    TelHandler handler;
-    handler.available = [this](std::function<void(bool)> answer) {
+    // The desktop's default, as xdg-open will pick it; when that is this
+    // program, the next application found the same way, started here.
+    return [this](const QUrl& url, std::function<void(const QString&)> done) {
         auto* query = new QProcess(this);
         query->setStandardErrorFile(QProcess::nullDevice());
-        // Only whether it names a handler counts; the answer is one line.
+        // Only the desktop id it names counts; the answer is one line.
         QTimer::singleShot(3000, query, [query] { query->kill(); });
-        connect(query, &QProcess::finished, this, [query, answer](int code, QProcess::ExitStatus status) {
+        connect(query, &QProcess::finished, this, [this, query, url, done](int code, QProcess::ExitStatus status) {
             query->deleteLater();
-            answer(status == QProcess::NormalExit && code == 0 && !query->read(4096).trimmed().isEmpty());
+            const QString id = QString::fromUtf8(query->read(4096)).section(u';', 0, 0).trimmed();
+            if (status != QProcess::NormalExit || code != 0 || id.isEmpty())
+                done(QString::fromUtf8(messages::kNoPhoneService));
+            else if (!telhandlers::isOwnDesktopId(id))
+                done(QDesktopServices::openUrl(url) ? QString() : QString::fromUtf8(messages::kTelHandlerFailed));
+            else
+                openWithNextHandler(url, done);
         });
-        connect(query, &QProcess::errorOccurred, this, [query, answer](QProcess::ProcessError error) {
+        connect(query, &QProcess::errorOccurred, this, [query, done](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart) {
                 query->deleteLater();
-                answer(false);
+                done(QString::fromUtf8(messages::kNoPhoneService));
             }
         });
         query->start(QStringLiteral("xdg-mime"),
             { QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("x-scheme-handler/tel") });
     };
-    handler.open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    return handler;
+}
+
+void PhoneService::openWithNextHandler(const QUrl& url, std::function<void(const QString&)> done)
+{
+    // The lists and entries are files: read off the GUI thread.
+    QPointer<PhoneService> self(this);
+    QThreadPool::globalInstance()->start([self, url, done] {
+        const QStringList command = telhandlers::nextHandlerCommand(url.toString());
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [self, command, done] {
+            if (!self)
+                return;
+            if (command.isEmpty())
+                done(QString::fromUtf8(messages::kNoOtherTelHandler));
+            else
+                done(QProcess::startDetached(command.front(), command.mid(1))
+                        ? QString()
+                        : QString::fromUtf8(messages::kTelHandlerFailed));
+        });
+    });
 }
 
 } // namespace phone

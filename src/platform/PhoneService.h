@@ -35,11 +35,9 @@ public:
     using FailureNotifier = std::function<void(const QString& message)>;
     using Placed = std::function<void(const CallOutcome&)>;
 
-    struct TelHandler {
-        // Answers, now or later on the event loop, whether there is one.
-        std::function<void(std::function<void(bool)> answer)> available;
-        std::function<bool(const QUrl&)> open;
-    };
+    // Opens the link and answers, now or later on the event loop, with an
+    // empty text or what went wrong, for the user.
+    using TelHandler = std::function<void(const QUrl& url, std::function<void(const QString& error)> done)>;
 
     // Lives as long as the application object.
     static PhoneService& instance();
@@ -65,13 +63,15 @@ public:
     // Stands in for the desktop's tel: handler, so that the test machine's
     // own settings play no part.
     void setTelHandlerForTesting(TelHandler handler);
+    // The desktop's tel: handler, never this program: the default.
+    TelHandler desktopTelHandler();
 
 private:
     explicit PhoneService(QObject* parent);
-    TelHandler desktopTelHandler();
     static void defaultFailureNotice(const QString& message);
     void placeThroughModem(const QDBusConnection& bus, const QString& modem, const QString& dialString);
     void placeThroughTel(const QString& dialString);
+    void openWithNextHandler(const QUrl& url, std::function<void(const QString&)> done);
     void endPlacement(const CallOutcome& outcome);
     void forget(ModemManagerCall* call);
 

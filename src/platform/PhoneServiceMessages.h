@@ -18,6 +18,10 @@ inline constexpr char kModemManagerUnreadable[] = "ModemManager gave an answer t
 inline constexpr char kCallStateUnreadable[] = "The state of the call cannot be read, so the call was hung up.";
 inline constexpr char kPlacingAnother[] = "Another call is being placed.";
 inline constexpr char kTelHandlerFailed[] = "The application for phone calls could not be started.";
+// The desktop sends tel: links to this program, and no other application takes them.
+inline constexpr char kNoOtherTelHandler[]
+    = "No phone service is available: this device has no modem, and no application for phone calls "
+      "other than this dialer.";
 inline constexpr char kCallEndedBeforeTones[] = "The call ended before the tones were sent.";
 inline constexpr char kModemGone[] = "The modem went away during the call; the tones were not sent.";
 inline constexpr char kTonesRefused[] = "The phone refused to send the tones.";

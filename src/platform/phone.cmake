@@ -8,6 +8,9 @@ add_library(phoneservice STATIC
   ${CMAKE_CURRENT_LIST_DIR}/PhoneServiceDialPlan.h
   ${CMAKE_CURRENT_LIST_DIR}/PhoneServiceDialPlan.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PhoneServiceMessages.h
+  ${CMAKE_CURRENT_LIST_DIR}/ApplicationId.h
+  ${CMAKE_CURRENT_LIST_DIR}/TelHandlers.h
+  ${CMAKE_CURRENT_LIST_DIR}/TelHandlers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ModemManagerCall.h
   ${CMAKE_CURRENT_LIST_DIR}/ModemManagerCall.cpp)
 target_include_directories(phoneservice PUBLIC ${CMAKE_CURRENT_LIST_DIR})

@@ -1,9 +1,15 @@
+#include "AppInstance.h"
+#include "ApplicationId.h"
+#include "AppStart.h"
 #include "DialerDlg.h"
+#include "PhonecallDlg.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 #include "ScrollRules.h"
+#include "TelLink.h"
 
 #include <QComboBox>
+#include <QDBusConnectionInterface>
 #include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
@@ -13,8 +19,8 @@
 
 #include <cstdlib>
 
-// The home screen, and the rules every screen shares: typing, scrolling,
-// the limit on stacked screens.
+// The home screen, the program's start with tel: links and numbers, and the
+// rules every screen shares: typing, scrolling, the limit on stacked screens.
 
 using namespace screentest;
 
@@ -62,6 +68,46 @@ template <class S> struct Scrolling : S {
     std::_Exit(3); // nor the first home screen
 }
 
+// The dialer, given DIALER_TEST_START split at |. Prints what the user sees: a box, or a make-call screen's number.
+[[noreturn]] void startChild()
+{
+    static QList<QByteArray> args = qgetenv("DIALER_TEST_START").split('|');
+    static char name[] = "dialer";
+    static std::vector<char*> argv { name };
+    for (QByteArray& arg : args)
+        arg.isEmpty() ? void() : argv.push_back(arg.data());
+    int argc = int(argv.size());
+    struct User : QObject {
+        bool eventFilter(QObject*, QEvent*) override
+        {
+            const bool home = std::ranges::any_of(
+                QApplication::allWidgets(), [](QWidget* w) { return qobject_cast<CDialerDlg*>(w); });
+            auto* box = qobject_cast<QMessageBox*>(topWindow());
+            const QString seen = box ? "box:" + box->text()
+                : qobject_cast<Cphonecall*>(topWindow())
+                ? (home ? "home+" : "") + text(topWindow(), res::IDC_CALL_NUMBER)
+                : QString();
+            return !seen.isEmpty() && (std::printf("%s", qPrintable(seen)), std::fflush(stdout), std::_Exit(0), true);
+        }
+    } user;
+    const int status = runDialer(argc, argv.data(), &user);
+    std::fflush(stdout);
+    std::_Exit(status);
+}
+
+// Runs that child on the session bus `bus`, or on none; `wait`s for its end.
+bool startDialer(
+    QProcess& p, const QString& args, const QString& bus = {}, const QString& platform = "offscreen", bool wait = true)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DIALER_TEST_START", args);
+    env.insert("DBUS_SESSION_BUS_ADDRESS", bus.isEmpty() ? "unix:path=/nonexistent" : bus);
+    env.insert("QT_QPA_PLATFORM", platform);
+    p.setProcessEnvironment(env);
+    p.start(QCoreApplication::applicationFilePath(), {});
+    return p.waitForStarted() && (!wait || (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit));
+}
+
 // What a user sees of a screen: its fields, the focus, the scroll position
 // and where its window is.
 QString looks(QWidget* w)
@@ -84,9 +130,15 @@ class TestApp : public QObject {
     DataHome m_data;
 
 public:
-    static void initMain() { qEnvironmentVariableIsSet("DIALER_TEST_CHILD") ? runChild() : void(); }
+    static void initMain()
+    {
+        qEnvironmentVariableIsSet("DIALER_TEST_START")       ? startChild()
+            : qEnvironmentVariableIsSet("DIALER_TEST_CHILD") ? runChild()
+                                                             : void();
+    }
 
 private slots:
+    void init() { writeCardFile(fileBytes({ card(u"Home") })); }
     void homeButtons_data()
     {
         QTest::addColumn<QByteArray>("file"); // null: no file
@@ -278,6 +330,90 @@ private slots:
         QApplication::sendEvent(&home, &down);
         QCOMPARE((QList { home.scrollPos(), home.scrollBar()->value(), y0 - add->y() }), (QList { 54, 54, 54 }));
         QVERIFY(!desktop.scrollBar());
+    }
+    // The real start, on no bus. Where no screen is due, a window would abort: there is no platform.
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("args"); // separated by |
+        QTest::addColumn<QString>("seen"); // exit status, stdout, stderr
+        auto no = [](const QString& why) { return "2 dialer: " + why + "\n"; };
+        const QString bad = "not a valid tel: link: ", call = "0 home++15550100200";
+        const QString rows[][3] = {
+            { "separators, escapes, parameters", "TEL:%2B1-555.(010)-020%30;ext=12;isub=1411;x-y=%41", call },
+            { "local, context dropped", "tel:*21%23;phone-context=+1-555", "0 home+*21#" },
+            { "bare number", "+1-555-010-0200", call },
+            { "no card", "tel:+15550100200", "0 box:Card is not Available" },
+            { "--help", "--help", "0 " + tellink::helpText() },
+            { "--version", "--version", "0 dialer 1.0\n" },
+            { "unknown option", "--dial", no("unknown option --dial (see --help)") },
+            { "two", "1|2", no("give one tel: link or number, not 2") },
+            { "letters", "tel:+1-555-CALL-NOW", no(bad + "it has letters, which cannot be dialled") },
+            { "no digits", "(-)", no("not a valid phone number: it has no digits") },
+            { "+ inside", "tel:1+2", no(bad + "a + may only come first") },
+            { "escaped ;", "tel:12%3B34", no(bad + "';' is not part of a phone number") },
+            { "other digits", "tel:\u0661\u0662", no(bad + "'\u0661' is not part of a phone number") },
+            { "control", "tel:+1555\x1b[2J", no(bad + "it has a control character") },
+            { "escaped control", "tel:+1555%0A", no(bad + "it has a control character") },
+            { "broken escape", "tel:%2G1", no(bad + "it has a broken percent escape") },
+            { "bad parameter value", "tel:+1555;ext=1%", no(bad + "it has a malformed parameter") },
+            { "33 digits", "tel:+" + QString(33, u'1'), no(bad + "it is longer than 32 digits") },
+            { "257 characters", "tel:" + QString(253, u'1'), no(bad + "it is longer than 256 characters") },
+        };
+        for (const auto& r : rows)
+            QTest::newRow(qPrintable(r[0])) << r[1] << r[2];
+    }
+    void commandLine()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, seen);
+        const bool window = seen.startsWith("0 home+") || seen.startsWith("0 box:");
+        if (QTest::currentDataTag() == QLatin1String("no card"))
+            QFile::remove(cardPath());
+        QProcess p;
+        QVERIFY(startDialer(p, args, {}, window ? "offscreen" : "no-such-platform"));
+        // The offscreen platform has warnings of its own.
+        QCOMPARE(
+            QString::number(p.exitCode()) + " " + p.readAllStandardOutput() + (window ? "" : p.readAllStandardError()),
+            seen);
+    }
+
+    // Second launches reach the dialer running; a link refused over D-Bus opens nothing there.
+    void running()
+    {
+        QProcess bus, first, second; // first: the dialer running
+        bus.start("dbus-daemon",
+            { "--config-file=" DIALER_SOURCE_DIR "/tests/platform/phone-test-bus.conf", "--nofork",
+                "--print-address=1" });
+        QVERIFY(bus.waitForReadyRead(10000));
+        const QString address = bus.readLine().trimmed();
+        QDBusConnection session = QDBusConnection::connectToBus(address, address);
+        QVERIFY(startDialer(first, {}, address, "offscreen", false));
+        QVERIFY(QTest::qWaitFor([&] { return session.interface()->isServiceRegistered(kApplicationId); }));
+        QVERIFY(startDialer(second, {}, address) && second.exitCode() == 0); // Activate
+        QDBusMessage open = QDBusMessage::createMethodCall(
+            kApplicationId, kApplicationObjectPath, "org.freedesktop.Application", "Open");
+        open << QStringList { "tel:" + QString(10 << 20, u'1') } << QVariantMap();
+        QCOMPARE(session.call(open).errorMessage(), "not a valid tel: link: it is longer than 256 characters");
+        QVERIFY(
+            startDialer(second, "tel:+1-555-010-0200", address) && second.exitCode() == 0 && first.waitForFinished());
+        QCOMPARE(first.readAllStandardOutput(), "home++15550100200");
+        bus.kill(), bus.waitForFinished();
+    }
+
+    // A link that comes while a box is open waits for its answer.
+    void linkWaitsForTheBox()
+    {
+        Script s;
+        s.screen("CDialerDlg", [](QWidget* w) { click(w, res::IDC_EXIT); });
+        s.box(
+            QMessageBox::Cancel, [] { appinstance::requestMakeCall("+15550100"), QCoreApplication::processEvents(); });
+        s.closeScreen("Cphonecall", [&](QWidget* w) {
+            s.note(text(w, res::IDC_CALL_NUMBER));
+            QTimer::singleShot(0, [] { CDialogBase::topScreen()->reject(); }); // the home screen, after
+        });
+        CDialerDlg home;
+        QVERIFY2(s.run(home), qPrintable(s.report()));
+        QCOMPARE(s.log().last(), "+15550100");
     }
 };
 

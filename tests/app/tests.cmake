@@ -1,5 +1,6 @@
-# The home screen and the rules every screen shares. Exit and deep stacks run
-# in a child, which is this same program started again.
+# The home screen, the program's start and the rules every screen shares.
+# Exit, deep stacks and starts run in a child, which is this same program
+# started again; a private session bus (dbus-daemon) stands in for the user's.
 dialer_add_test(test_app SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestApp.cpp LIBS dialerui)
 # The program itself, started on Wayland under a headless compositor.
 add_test(NAME test_wayland COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/wayland.sh $<TARGET_FILE:dialer>)

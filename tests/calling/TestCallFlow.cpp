@@ -22,11 +22,10 @@ private slots:
         writeCards({ card(u"Intl", u"8005550100", u"1234", u"3", u"011", u"2"),
             card(u"Pin Less", u"8005550100", u"", u"0", u"011", u"2"),
             card(u"Long", std::u16string(254, u'8').c_str(), u"1234", u"3", u"011", u"2") });
-        phone::PhoneService::instance().setTelHandlerForTesting({ [this](const auto& answer) { answer(m_tel); },
-            [this](const QUrl& url) {
-                m_opened << url.toString();
-                return true;
-            } });
+        phone::PhoneService::instance().setTelHandlerForTesting([this](const QUrl& url, const auto& done) {
+            m_tel ? void(m_opened << url.toString()) : void();
+            done(m_tel ? "" : phone::messages::kNoPhoneService);
+        });
     }
 
     void cleanup()

@@ -23,11 +23,10 @@ private slots:
             m_told << "ask " + tones + (m_modem.log().contains("State 4") ? "" : " before ACTIVE");
             return m_answer;
         });
-        service.setTelHandlerForTesting({ [this](const auto& answer) { answer(m_tel != 0); },
-            [this](const QUrl& url) {
-                m_told << "open " + url.toString();
-                return m_tel == 1;
-            } });
+        service.setTelHandlerForTesting([this](const QUrl& url, const auto& done) {
+            m_tel ? void(m_told << "open " + url.toString()) : void();
+            done(m_tel == 1 ? "" : m_tel ? kTelHandlerFailed : kNoPhoneService);
+        });
     }
 
     void cleanup()
@@ -134,6 +133,38 @@ private slots:
             const double gap = timed[i].section(u' ', 0, 0).toDouble() - timed[i - 1].section(u' ', 0, 0).toDouble();
             QVERIFY2(gap >= expected[i].section(" >", 1).toDouble(), qPrintable(expected[i]));
         }
+    }
+    // With no modem, calls go to the desktop's tel: handler, found as xdg-mime
+    // finds it, and never to this program under either of its ids.
+    void telHandoff_data()
+    {
+        QTest::addColumn<QString>("handlers"); // in mimeinfo.cache: the first is the default
+        QTest::addColumn<QString>("told"); // what the handler was given, or the error
+        QTest::newRow("this program, by both ids: the next one")
+            << "org.quorin.Dialer.desktop;dialer.desktop;other.desktop"
+            << "other.desktop tel:555";
+        QTest::newRow("no other") << "org.quorin.Dialer.desktop;dialer.desktop" << kNoOtherTelHandler;
+    }
+    void telHandoff()
+    {
+        QFETCH(QString, handlers);
+        QTemporaryDir home;
+        const QString apps = home.filePath("applications/"), log = home.filePath("log");
+        auto write = [](const QString& path, const QString& text) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0;
+        };
+        QVERIFY(
+            QDir().mkpath(apps) && write(apps + "mimeinfo.cache", "[MIME Cache]\nx-scheme-handler/tel=" + handlers));
+        for (const QString& id : handlers.split(u';')) // quoted as the Desktop Entry rules want
+            QVERIFY(write(apps + id, "[Desktop Entry]\nExec=sh -c \"echo \\\\$0 \\\\$1 > " + log + "\" " + id + " %u"));
+        for (const char* name : { "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS" })
+            qputenv(name, home.path().toUtf8());
+        phone::PhoneService::instance().desktopTelHandler()(
+            QUrl("tel:555"), [&](const QString& error) { m_told << error; });
+        QTRY_VERIFY(!m_told.isEmpty() && (!m_told[0].isEmpty() || QFileInfo(log).size() > 0));
+        QFile file(log);
+        QTEST(m_told[0] + (file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : ""), "told");
     }
 };
 
