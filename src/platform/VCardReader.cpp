@@ -159,10 +159,14 @@ std::size_t utf8SequenceAt(std::string_view s, std::size_t i)
     return len;
 }
 
+// Names are mostly ASCII: that is passed over eight bytes at a time.
 bool isUtf8(std::string_view s)
 {
     for (std::size_t i = 0; i < s.size();) {
-        if (static_cast<unsigned char>(s[i]) < 0x80)
+        std::uint64_t eight = 0;
+        if (i + 8 <= s.size() && (std::memcpy(&eight, s.data() + i, 8), (eight & 0x8080808080808080u) == 0))
+            i += 8;
+        else if (static_cast<unsigned char>(s[i]) < 0x80)
             ++i;
         else if (const std::size_t len = utf8SequenceAt(s, i); len != 0)
             i += len;
@@ -393,7 +397,9 @@ public:
 
     bool atEnd() const { return m_pos >= m_data.size(); }
 
-    std::string_view peek(std::size_t* nextPos = nullptr) const
+    // These two are inlined: called for every line, they are much of the
+    // reading, and the compiler does not see it in a parser this long.
+    [[gnu::always_inline]] std::string_view peek(std::size_t* nextPos = nullptr) const
     {
         // memchr for LF, and for CR only up to it; the LF found is kept, so
         // that a file of lone CRs is not searched to its end for each line.
@@ -409,29 +415,22 @@ public:
         }
         if (nextPos != nullptr)
             *nextPos = next;
-        return m_data.substr(m_pos, end - m_pos);
+        return { m_data.data() + m_pos, end - m_pos }; // end is within m_data
     }
 
-    std::string_view next()
+    [[gnu::always_inline]] std::string_view next()
     {
         std::size_t nextPos = 0;
-        m_last = peek(&nextPos);
+        const std::string_view line = peek(&nextPos);
         m_pos = nextPos;
-        return m_last;
+        return line;
     }
 
-    // Where the cursor is, and the physical line it has just passed.
-    struct Mark {
-        std::size_t pos = 0;
-        std::string_view last;
-    };
+    std::size_t pos() const { return m_pos; }
 
-    Mark mark() const { return { m_pos, m_last }; }
-
-    void restore(const Mark& m)
+    void seek(std::size_t pos)
     {
-        m_pos = m.pos;
-        m_last = m.last;
+        m_pos = pos;
         m_lf = find('\n', m_pos, m_data.size());
     }
 
@@ -439,7 +438,7 @@ public:
 
 private:
     // Where c first is in [from, to), or `to`.
-    std::size_t find(char c, std::size_t from, std::size_t to) const
+    [[gnu::always_inline]] std::size_t find(char c, std::size_t from, std::size_t to) const
     {
         if (from >= to)
             return to;
@@ -450,7 +449,6 @@ private:
     std::string_view m_data;
     std::size_t m_pos = 0;
     mutable std::size_t m_lf = 0; // the first LF at or after m_pos, or the end, once m_pos has passed none
-    std::string_view m_last;
 };
 
 struct Param {
@@ -698,17 +696,21 @@ struct Decoder {
             decodeQuotedPrintable(raw, m_decoded);
             src = m_decoded;
         }
-        Charset cs = unicodeFile && !props.quotedPrintable ? Charset {} : charset(props.charset);
-        if (cs.kind != Charset::Utf8 && hint.empty())
-            hint.assign(props.charset);
-        // ISO-2022 text is 7-bit, its shifts made with ESC, SO and SI.
-        if (isAsciiText(src) && (cs.kind != Charset::Converted || src.find_first_of("\x1B\x0E\x0F") == src.npos))
-            return src;
+        Charset cs;
         if (props.charset.empty()) {
             if (isUtf8(src))
                 return src;
             cs = charset(hint);
             missedHint = missedHint || hint.empty();
+        } else {
+            if (!unicodeFile || props.quotedPrintable)
+                cs = charset(props.charset);
+            if (cs.kind != Charset::Utf8 && hint.empty())
+                hint.assign(props.charset);
+            // ISO-2022 text is 7-bit, its shifts made with ESC, SO and SI.
+            if (cs.kind == Charset::Utf8 ? isUtf8(src)
+                                         : isAsciiText(src) && src.find_first_of("\x1B\x0E\x0F") == src.npos)
+                return src;
         }
         m_bytes.clear();
         if (cs.kind == Charset::Windows1252)
@@ -822,7 +824,8 @@ bool cleanNumber(std::string& number, bool uri)
 {
     std::string_view n = trim(number);
     const bool tel = istartsWith(n, "tel:");
-    if (!tel && (istartsWith(n, "sip:") || istartsWith(n, "sips:") || (uri && hasScheme(n))))
+    const bool sip = n.size() > 4 && iequalsSameSize(n.substr(0, 3), "sip") && (n[3] == ':' || istartsWith(n, "sips:"));
+    if (!tel && (sip || (uri && hasScheme(n))))
         return false;
     if (uri || tel) {
         if (tel)
@@ -1090,10 +1093,12 @@ bool opensNestedCard(std::string_view physicalLine)
     return iequals(name, "AGENT") && !t.empty() && t.back() == ':';
 }
 
-// The physical line that ends in the LF before `lineStart`.
+// The physical line before the one at `lineStart`, as LineCursor reads them.
 std::string_view physicalLineBefore(std::string_view bytes, std::size_t lineStart)
 {
-    std::size_t end = lineStart - 1;
+    std::size_t end = lineStart;
+    if (end > 0 && bytes[end - 1] == '\n')
+        --end;
     if (end > 0 && bytes[end - 1] == '\r')
         --end;
     std::size_t start = end;
@@ -1201,7 +1206,7 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
     std::string& logical = state.logical;
     const std::size_t limit = limits.propertyBytes;
     std::size_t kept = 0;
-    LineCursor::Mark cardStart; // just after the card's BEGIN line
+    std::size_t cardStart = 0; // just after the card's BEGIN line
     std::size_t nested = 0; // depth in cards nested in the card, which are passed over
     // Ends the card before `end`; false when the card is to be read again
     // from its start instead, with a charset declared after its 8-bit text.
@@ -1209,9 +1214,9 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
     const auto finish = [&](std::size_t end) {
         nested = 0;
         if (card.wantsHint()) {
-            if (std::string hint = card.hintIn(bytes.substr(cardStart.pos, end - cardStart.pos)); !hint.empty()) {
+            if (std::string hint = card.hintIn(bytes.substr(cardStart, end - cardStart)); !hint.empty()) {
                 card.restart(std::move(hint));
-                cursor.restore(cardStart);
+                cursor.seek(cardStart);
                 return false;
             }
         }
@@ -1239,7 +1244,7 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
         // A line longer than the limit is not kept whole, only read past. It
         // is still a line: its continuations are its own, not new lines. An
         // unfolded line, nearly every line, is looked at where it lies.
-        const LineCursor::Mark lineStart = cursor.mark();
+        const std::size_t lineStart = cursor.pos();
         bool overlong = false;
         std::string_view last = cursor.next();
         std::string_view logicalLine;
@@ -1270,11 +1275,11 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
             continue;
 
         if (!overlong && property == Property::Begin && iequals(trim(line.value), "VCARD")) {
-            if (card.active() && opensNestedCard(lineStart.last)) {
+            if (card.active() && opensNestedCard(physicalLineBefore(bytes, lineStart))) {
                 nest();
-            } else if (!card.active() || finish(lineStart.pos)) {
+            } else if (!card.active() || finish(lineStart)) {
                 card.start(unicode);
-                cardStart = cursor.mark();
+                cardStart = cursor.pos();
             }
             continue;
         }
@@ -1284,7 +1289,7 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
             if (nested > 0)
                 --nested;
             else
-                finish(lineStart.pos);
+                finish(lineStart);
             continue;
         }
         // Some writers put the nested card's BEGIN on the AGENT line itself.
