@@ -688,7 +688,8 @@ struct Decoder {
     // Raw (still escaped) bytes of the value after transfer decoding, in
     // UTF-8; valid until the next call. The charset is applied first, so that
     // a byte of a character is never taken for a backslash or a separator.
-    // ASCII, which every charset here keeps as it is, is not copied.
+    // Text that needs no conversion, UTF-8 read as UTF-8 or ASCII in a
+    // charset that keeps it, is not copied.
     std::string_view bytes(std::string_view raw, const LineProps& props)
     {
         std::string_view src = raw;
@@ -810,23 +811,19 @@ std::string fileAsFromSortAs(std::string_view sortAs, Decoder& decoder)
 bool hasScheme(std::string_view s)
 {
     const std::size_t colon = s.find(':');
-    return colon != std::string_view::npos && colon > 0
-        && std::all_of(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
-               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-'
-                   || c == '.';
-           });
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    return colon != std::string_view::npos && colon > 0 && isLetter(s[0])
+        && std::all_of(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(colon),
+            [&](char c) { return isLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'; });
 }
 
 // In place. False when what is left is no number to dial: one without a
 // digit ("Handy", a stray byte) would put no destination in the dial string,
-// and TEL lines carry SIP addresses too.
+// and TEL lines carry SIP addresses too, and other URIs.
 bool cleanNumber(std::string& number, bool uri)
 {
     std::string_view n = trim(number);
     const bool tel = istartsWith(n, "tel:");
-    const bool sip = n.size() > 4 && iequalsSameSize(n.substr(0, 3), "sip") && (n[3] == ':' || istartsWith(n, "sips:"));
-    if (!tel && (sip || (uri && hasScheme(n))))
-        return false;
     if (uri || tel) {
         if (tel)
             n.remove_prefix(4);
@@ -835,6 +832,9 @@ bool cleanNumber(std::string& number, bool uri)
             n = n.substr(0, semi);
         n = trim(n);
     }
+    const bool sip = n.size() > 4 && iequalsSameSize(n.substr(0, 3), "sip") && (n[3] == ':' || istartsWith(n, "sips:"));
+    if (sip || ((uri || tel) && hasScheme(n)))
+        return false;
     const auto start = static_cast<std::size_t>(n.data() - number.data());
     number.erase(start + n.size());
     number.erase(0, start);

@@ -95,8 +95,10 @@ void TestVCard::contacts_data()
         { "tel: without VALUE", v3("TEL;TYPE=cell:TEL:+1-555-0101\n"), "||+1-555-0101" },
         { "blank cell skipped", v3("TEL;TYPE=cell: \nTEL;TYPE=cell:4\n"), "||4" },
         { "x-cellar is no cell", v3("TEL;TYPE=x-cellar:1\n"), "||" },
-        { "no digit, SIP: no number",
-            v3("TEL;CELL:Handy\nTEL;CELL:sip:1@x\n") + v3("FN:a\nTEL;CELL:\x01\nTEL;CELL:2\n"), "a|a|2" },
+        { "no digit, a URI but tel:: no number",
+            v3("TEL;CELL:Handy\nTEL;CELL:sip:1@x\nTEL:tel:sip:2\nTEL;VALUE=uri:xmpp:3@x\n")
+                + v3("FN:a\nTEL;CELL:\x01\nTEL;CELL:2\n"),
+            "a|a|2" },
         // Damage before a good card never hides it.
         { "NUL bytes", QByteArray(300, '\0') + "\n" + good, "Last, Good||555-9999" },
         { "unterminated quote", "BEGIN:VCARD\nTEL;TYPE=\"cell:1\n\n" + good, "Last, Good||555-9999" },
