@@ -52,7 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(c.fileAs.find('\n') == std::string::npos && c.mobile.find('\n') == std::string::npos);
         bool mobileListed = c.mobile.empty();
         for (const VCardPhone& p : c.phones) {
-            check(validUtf8(p.number) && !p.number.empty());
+            // A number to dial: a digit in it, and no SIP address.
+            check(validUtf8(p.number) && p.number.find_first_of("0123456789") != std::string::npos
+                && p.number.compare(0, 4, "sip:") != 0);
             for (const std::string& t : p.types)
                 check(validUtf8(t));
             check(validUtf8(phoneLabel(p)));

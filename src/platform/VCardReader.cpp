@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <system_error>
 #include <thread>
+
+#include <iconv.h>
 
 // One pass over the bytes, no regular expressions and no backtracking: address
 // books of 100,000 cards are read on every pick. Work and memory grow with the
@@ -156,6 +159,23 @@ std::size_t utf8SequenceAt(std::string_view s, std::size_t i)
     return len;
 }
 
+// Names are mostly ASCII: that is passed over eight bytes at a time.
+bool isUtf8(std::string_view s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        std::uint64_t eight = 0;
+        if (i + 8 <= s.size() && (std::memcpy(&eight, s.data() + i, 8), (eight & 0x8080808080808080u) == 0))
+            i += 8;
+        else if (static_cast<unsigned char>(s[i]) < 0x80)
+            ++i;
+        else if (const std::size_t len = utf8SequenceAt(s, i); len != 0)
+            i += len;
+        else
+            return false;
+    }
+    return true;
+}
+
 // Valid UTF-8 is kept; a byte that starts no valid sequence is read as
 // Windows-1252, the usual origin of such bytes in address books.
 void appendAsUtf8(std::string& out, std::string_view in)
@@ -186,8 +206,128 @@ bool isSingleByteCharset(std::string_view charset)
 {
     return iequals(charset, "iso-8859-1") || iequals(charset, "iso8859-1") || iequals(charset, "latin1")
         || iequals(charset, "latin-1") || iequals(charset, "windows-1252") || iequals(charset, "cp1252")
-        || iequals(charset, "iso-8859-15") || iequals(charset, "us-ascii");
+        || iequals(charset, "us-ascii");
 }
+
+bool isUtf8Charset(std::string_view charset)
+{
+    return iequals(charset, "utf-8") || iequals(charset, "utf8");
+}
+
+// Shift_JIS as phones and Windows write it. glibc's SHIFT_JIS reads 0x5C as
+// a yen sign and 0x7E as an overline, which would turn every escape into a
+// yen sign; its CP932 reads them as ASCII, and knows the vendor rows too.
+bool isShiftJis(std::string_view charset)
+{
+    return iequals(charset, "shift_jis") || iequals(charset, "shift-jis") || iequals(charset, "sjis")
+        || iequals(charset, "x-sjis") || iequals(charset, "ms_kanji") || iequals(charset, "csshiftjis");
+}
+
+const iconv_t kNoCharset = reinterpret_cast<iconv_t>(-1);
+
+// Appends `in`, written in the charset of cd, as UTF-8. A byte that starts no
+// character of that charset is one U+FFFD. The UTF-8 is at most four bytes
+// for each byte read, plus a few: no charset glibc knows needs more for text,
+// and a value that would is cut there.
+void appendConverted(std::string& out, iconv_t cd, std::string_view in)
+{
+    iconv(cd, nullptr, nullptr, nullptr, nullptr); // back to the initial shift state
+    const std::size_t start = out.size();
+    out.resize(start + in.size() * 4 + 16);
+    char* from = const_cast<char*>(in.data());
+    std::size_t fromLeft = in.size();
+    char* to = out.data() + start;
+    std::size_t toLeft = out.size() - start;
+    while (fromLeft > 0 && iconv(cd, &from, &fromLeft, &to, &toLeft) == static_cast<std::size_t>(-1)) {
+        const int error = errno;
+        if (error == E2BIG || toLeft < 3)
+            break;
+        std::memcpy(to, "\xEF\xBF\xBD", 3);
+        to += 3;
+        toLeft -= 3;
+        // A sequence cut off by the value's end (EINVAL) ends the value.
+        const std::size_t skip = error == EINVAL ? fromLeft : 1;
+        from += skip;
+        fromLeft -= skip;
+    }
+    iconv(cd, nullptr, nullptr, &to, &toLeft); // a stateful charset's closing shift
+    out.resize(static_cast<std::size_t>(to - out.data()));
+}
+
+// The charsets the cards declare, each opened once with iconv and kept for
+// later cards and files read by the same parser. A parser reads on one
+// thread, so a descriptor, which holds the state of a conversion, is never
+// used by two threads. Files name one or two charsets; a few are kept, the
+// oldest giving way, so a file of endless names costs no memory.
+class Charsets {
+public:
+    Charsets() = default;
+    Charsets(const Charsets&) = delete;
+    Charsets& operator=(const Charsets&) = delete;
+    ~Charsets()
+    {
+        for (const Entry& e : m_entries) {
+            if (e.cd != kNoCharset)
+                iconv_close(e.cd);
+        }
+    }
+
+    // The descriptor that reads `name` into UTF-8, or kNoCharset.
+    iconv_t find(std::string_view name)
+    {
+        for (const Entry& e : m_entries) {
+            if (iequals(e.name, name))
+                return e.cd;
+        }
+        if (m_entries.size() < kKept) {
+            m_entries.push_back({ std::string(name), open(name) });
+            return m_entries.back().cd;
+        }
+        Entry& oldest = m_entries[m_next];
+        m_next = (m_next + 1) % kKept;
+        if (oldest.cd != kNoCharset)
+            iconv_close(oldest.cd);
+        oldest = { std::string(name), open(name) };
+        return oldest.cd;
+    }
+
+private:
+    static constexpr std::size_t kKept = 8;
+
+    struct Entry {
+        std::string name;
+        iconv_t cd;
+    };
+
+    // kNoCharset for a name iconv does not know, and for a charset that
+    // does not keep printable ASCII as it is (UTF-16, EBCDIC, the national
+    // forms of ISO 646): the line around the value is ASCII, and its
+    // separators and escapes must mean in the value what they say.
+    static iconv_t open(std::string_view name)
+    {
+        const bool named = !name.empty() && name.size() <= 40 && std::all_of(name.begin(), name.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+                || std::string_view("-_.:+()").find(c) != std::string_view::npos;
+        });
+        if (!named)
+            return kNoCharset;
+        const iconv_t cd = iconv_open("UTF-8", isShiftJis(name) ? "CP932" : std::string(name).c_str());
+        if (cd == kNoCharset)
+            return kNoCharset;
+        std::array<char, 0x7F - 0x20> ascii {};
+        for (std::size_t i = 0; i < ascii.size(); ++i)
+            ascii[i] = static_cast<char>(0x20 + i);
+        std::string read;
+        appendConverted(read, cd, std::string_view(ascii.data(), ascii.size()));
+        if (read == std::string_view(ascii.data(), ascii.size()))
+            return cd;
+        iconv_close(cd);
+        return kNoCharset;
+    }
+
+    std::vector<Entry> m_entries;
+    std::size_t m_next = 0;
+};
 
 int hexValue(char c)
 {
@@ -257,7 +397,9 @@ public:
 
     bool atEnd() const { return m_pos >= m_data.size(); }
 
-    std::string_view peek(std::size_t* nextPos = nullptr) const
+    // These two are inlined: called for every line, they are much of the
+    // reading, and the compiler does not see it in a parser this long.
+    [[gnu::always_inline]] std::string_view peek(std::size_t* nextPos = nullptr) const
     {
         // memchr for LF, and for CR only up to it; the LF found is kept, so
         // that a file of lone CRs is not searched to its end for each line.
@@ -273,10 +415,10 @@ public:
         }
         if (nextPos != nullptr)
             *nextPos = next;
-        return m_data.substr(m_pos, end - m_pos);
+        return { m_data.data() + m_pos, end - m_pos }; // end is within m_data
     }
 
-    std::string_view next()
+    [[gnu::always_inline]] std::string_view next()
     {
         std::size_t nextPos = 0;
         const std::string_view line = peek(&nextPos);
@@ -284,11 +426,19 @@ public:
         return line;
     }
 
+    std::size_t pos() const { return m_pos; }
+
+    void seek(std::size_t pos)
+    {
+        m_pos = pos;
+        m_lf = find('\n', m_pos, m_data.size());
+    }
+
     bool nextIsFolded() const { return m_pos < m_data.size() && isBlank(m_data[m_pos]); }
 
 private:
     // Where c first is in [from, to), or `to`.
-    std::size_t find(char c, std::size_t from, std::size_t to) const
+    [[gnu::always_inline]] std::size_t find(char c, std::size_t from, std::size_t to) const
     {
         if (from >= to)
             return to;
@@ -423,8 +573,6 @@ std::string typeName(std::string_view raw)
         name.assign(raw);
     else
         appendAsUtf8(name, raw);
-    for (char& c : name)
-        c = lowerAscii(c);
     tidy(name);
     return name;
 }
@@ -511,29 +659,72 @@ template <typename F> void forEachUnescapedPart(std::string_view in, char sep, F
 
 struct Decoder {
     bool v21 = false;
+    // The file was UTF-16: its text is Unicode whatever a card declares, but
+    // for bytes written in quoted-printable.
+    bool unicodeFile = false;
+    // The first charset the card declares that is read other than as UTF-8:
+    // what its undeclared 8-bit text is most likely written in too.
+    std::string hint;
+    // Undeclared text that is not UTF-8 was read before any hint.
+    bool missedHint = false;
+
+    // How a declared charset is read. An unknown one is read as undeclared
+    // text was before hints: UTF-8, and Windows-1252 where it is not.
+    struct Charset {
+        enum Kind { Utf8, Windows1252, Converted } kind = Utf8;
+        iconv_t cd = kNoCharset;
+    };
+
+    Charset charset(std::string_view name)
+    {
+        if (name.empty() || isUtf8Charset(name))
+            return {};
+        if (isSingleByteCharset(name))
+            return { Charset::Windows1252 };
+        const iconv_t cd = m_charsets.find(name);
+        return cd == kNoCharset ? Charset {} : Charset { Charset::Converted, cd };
+    }
 
     // Raw (still escaped) bytes of the value after transfer decoding, in
-    // UTF-8; valid until the next call. ASCII, which every charset here
-    // keeps as it is, is not copied.
-    std::string_view bytes(std::string_view raw, const LineProps& props) const
+    // UTF-8; valid until the next call. The charset is applied first, so that
+    // a byte of a character is never taken for a backslash or a separator.
+    // Text that needs no conversion, UTF-8 read as UTF-8 or ASCII in a
+    // charset that keeps it, is not copied.
+    std::string_view bytes(std::string_view raw, const LineProps& props)
     {
         std::string_view src = raw;
         if (props.quotedPrintable) {
             decodeQuotedPrintable(raw, m_decoded);
             src = m_decoded;
         }
-        if (isAsciiText(src))
-            return src;
+        Charset cs;
+        if (props.charset.empty()) {
+            if (isUtf8(src))
+                return src;
+            cs = charset(hint);
+            missedHint = missedHint || hint.empty();
+        } else {
+            if (!unicodeFile || props.quotedPrintable)
+                cs = charset(props.charset);
+            if (cs.kind != Charset::Utf8 && hint.empty())
+                hint.assign(props.charset);
+            // ISO-2022 text is 7-bit, its shifts made with ESC, SO and SI.
+            if (cs.kind == Charset::Utf8 ? isUtf8(src)
+                                         : isAsciiText(src) && src.find_first_of("\x1B\x0E\x0F") == src.npos)
+                return src;
+        }
         m_bytes.clear();
-        if (!props.charset.empty() && isSingleByteCharset(props.charset))
+        if (cs.kind == Charset::Windows1252)
             appendSingleByteCharset(m_bytes, src);
+        else if (cs.kind == Charset::Converted)
+            appendConverted(m_bytes, cs.cd, src);
         else
             appendAsUtf8(m_bytes, src);
         return m_bytes;
     }
 
     // The value as shown, into out.
-    void text(std::string_view raw, const LineProps& props, std::string& out) const
+    void text(std::string_view raw, const LineProps& props, std::string& out)
     {
         const std::string_view b = bytes(raw, props);
         if (isPlainText(b)) {
@@ -550,7 +741,7 @@ struct Decoder {
         tidy(out);
     }
 
-    std::string text(std::string_view raw, const LineProps& props) const
+    std::string text(std::string_view raw, const LineProps& props)
     {
         std::string out;
         text(raw, props, out);
@@ -559,7 +750,7 @@ struct Decoder {
 
     // The first components of a structured value ("Family;Given;..."), as
     // many as `out` has room for; those missing are left empty.
-    template <std::size_t N> void components(std::string_view raw, const LineProps& props, std::string* (&out)[N]) const
+    template <std::size_t N> void components(std::string_view raw, const LineProps& props, std::string* (&out)[N])
     {
         std::size_t k = 0;
         forEachUnescapedPart(bytes(raw, props), ';', [&](std::string_view part) {
@@ -586,8 +777,9 @@ struct Decoder {
 private:
     // Transfer decoding and charset conversion go through these, reused from
     // line to line.
-    mutable std::string m_decoded;
-    mutable std::string m_bytes;
+    std::string m_decoded;
+    std::string m_bytes;
+    Charsets m_charsets;
 };
 
 void joinName(std::string& out, std::string_view family, std::string_view given)
@@ -599,7 +791,7 @@ void joinName(std::string& out, std::string_view family, std::string_view given)
 }
 
 // SORT-AS lists the sort strings of N's components: family first, then given.
-std::string fileAsFromSortAs(std::string_view sortAs, const Decoder& decoder)
+std::string fileAsFromSortAs(std::string_view sortAs, Decoder& decoder)
 {
     std::string parts[2];
     std::size_t count = 0;
@@ -615,21 +807,38 @@ std::string fileAsFromSortAs(std::string_view sortAs, const Decoder& decoder)
     return out;
 }
 
-// In place.
-void cleanNumber(std::string& number, bool uri)
+// "sip:", "mailto:": the scheme of a URI.
+bool hasScheme(std::string_view s)
+{
+    const std::size_t colon = s.find(':');
+    const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    return colon != std::string_view::npos && colon > 0 && isLetter(s[0])
+        && std::all_of(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(colon),
+            [&](char c) { return isLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'; });
+}
+
+// In place. False when what is left is no number to dial: one without a
+// digit ("Handy", a stray byte) would put no destination in the dial string,
+// and TEL lines carry SIP addresses too, and other URIs.
+bool cleanNumber(std::string& number, bool uri)
 {
     std::string_view n = trim(number);
-    if (uri || istartsWith(n, "tel:")) {
-        if (istartsWith(n, "tel:"))
+    const bool tel = istartsWith(n, "tel:");
+    if (uri || tel) {
+        if (tel)
             n.remove_prefix(4);
         // "tel:+1-555-0100;ext=12": the parameters are no part of what is dialled.
         if (const std::size_t semi = n.find(';'); semi != std::string_view::npos)
             n = n.substr(0, semi);
         n = trim(n);
     }
+    const bool sip = n.size() > 4 && iequalsSameSize(n.substr(0, 3), "sip") && (n[3] == ':' || istartsWith(n, "sips:"));
+    if (sip || ((uri || tel) && hasScheme(n)))
+        return false;
     const auto start = static_cast<std::size_t>(n.data() - number.data());
     number.erase(start + n.size());
     number.erase(0, start);
+    return std::any_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string labelText(std::string_view label)
@@ -637,12 +846,12 @@ std::string labelText(std::string_view label)
     // Apple writes its stock labels as "_$!<Mobile>!$_".
     if (label.size() >= 8 && label.substr(0, 4) == "_$!<" && label.substr(label.size() - 4) == ">!$_")
         label = label.substr(4, label.size() - 8);
-    return toLower(trim(label));
+    return std::string(trim(label));
 }
 
 // The lines a contact is made of. Any other line, however long, is passed
 // over without being kept.
-enum class Property { Other, Begin, End, Fn, N, Org, Tel, Uid, Version, XAbLabel, XEvolutionFileAs };
+enum class Property { Other, Agent, Begin, End, Fn, N, Org, Tel, Uid, Version, XAbLabel, XEvolutionFileAs };
 
 Property propertyOf(std::string_view name)
 {
@@ -659,7 +868,7 @@ Property propertyOf(std::string_view name)
             : is("END")  ? Property::End
                          : Property::Other;
     case 5:
-        return is("BEGIN") ? Property::Begin : Property::Other;
+        return is("BEGIN") ? Property::Begin : is("AGENT") ? Property::Agent : Property::Other;
     case 7:
         return is("VERSION") ? Property::Version : Property::Other;
     case 9:
@@ -675,12 +884,15 @@ class CardBuilder {
 public:
     // Strings and lists keep their room from card to card: the contact
     // handed out and these swap their buffers.
-    void start()
+    void start(bool unicodeFile)
     {
+        m_decoder.unicodeFile = unicodeFile;
         m_active = true;
         m_spoiled = false;
         m_bytes = 0;
         m_decoder.v21 = false;
+        m_decoder.hint.clear();
+        m_decoder.missedHint = false;
         for (std::string* s : { &m_uid, &m_fn, &m_family, &m_given, &m_sortAs, &m_explicitFileAs, &m_org })
             s->clear();
         m_telCount = 0;
@@ -688,6 +900,33 @@ public:
     }
 
     bool active() const { return m_active; }
+
+    // Undeclared text that is not UTF-8 was read before the card named a
+    // charset: worth reading again if a line further on names one.
+    bool wantsHint() const { return m_decoder.missedHint && !m_spoiled; }
+
+    // Starts reading the card again, with `hint` for its undeclared text.
+    void restart(std::string hint)
+    {
+        start(m_decoder.unicodeFile);
+        m_decoder.hint = std::move(hint);
+    }
+
+    // The first charset `card`'s lines declare that tells more than UTF-8,
+    // or empty. Any line counts, even those not kept, and the card's end.
+    std::string hintIn(std::string_view card)
+    {
+        LineCursor lines(card);
+        while (!lines.atEnd()) {
+            if (!parseContentLine(lines.next(), m_scan))
+                continue;
+            for (const Param& p : m_scan.params) {
+                if (iequals(p.name, "CHARSET") && m_decoder.charset(unquote(p.value)).kind != Decoder::Charset::Utf8)
+                    return std::string(unquote(p.value));
+            }
+        }
+        return {};
+    }
 
     // A line or the card itself went past its limit: the card will be left
     // out, so nothing more of it is kept.
@@ -712,10 +951,10 @@ public:
             for (char& c : tel.group)
                 c = lowerAscii(c);
             m_decoder.text(line.value, props, tel.phone.number);
-            cleanNumber(tel.phone.number, props.uri);
+            if (!cleanNumber(tel.phone.number, props.uri))
+                break;
             tel.phone.types.swap(props.types);
-            if (!tel.phone.number.empty())
-                ++m_telCount;
+            ++m_telCount;
             break;
         }
         case Property::XAbLabel: {
@@ -746,6 +985,7 @@ public:
         case Property::Uid:
             m_decoder.text(line.value, props, m_uid);
             break;
+        case Property::Agent:
         case Property::Begin:
         case Property::End:
         case Property::Other:
@@ -812,6 +1052,7 @@ private:
     std::size_t m_telCount = 0;
     std::vector<std::pair<std::string, std::string>> m_labels; // group, label
     VCardContact m_contact;
+    ContentLine m_scan;
 };
 
 // Appends while `out` stays within `limit`; past it, keeps the part that fits
@@ -835,10 +1076,42 @@ bool isUtf16(std::string_view bytes)
 
 constexpr std::string_view kBeginLine = "BEGIN:VCARD";
 
+// Cards nested in a card: past this depth the card is left out, counted as
+// too long. vCard 2.1 nests one card for its AGENT, and that rarely has
+// one of its own.
+constexpr std::size_t kMaxNestedCards = 8;
+
+// "AGENT:" with nothing after it (a group and parameters allowed): in vCard
+// 2.1 the card it names begins on the next line and is nested in this one.
+// Told from the physical line alone, so that where a file can be cut is seen
+// without parsing it.
+bool opensNestedCard(std::string_view physicalLine)
+{
+    const std::string_view t = trim(physicalLine);
+    std::string_view group, name;
+    splitName(t, group, name);
+    return iequals(name, "AGENT") && !t.empty() && t.back() == ':';
+}
+
+// The physical line before the one at `lineStart`, as LineCursor reads them.
+std::string_view physicalLineBefore(std::string_view bytes, std::size_t lineStart)
+{
+    std::size_t end = lineStart;
+    if (end > 0 && bytes[end - 1] == '\n')
+        --end;
+    if (end > 0 && bytes[end - 1] == '\r')
+        --end;
+    std::size_t start = end;
+    while (start > 0 && bytes[start - 1] != '\n' && bytes[start - 1] != '\r')
+        --start;
+    return bytes.substr(start, end - start);
+}
+
 // Where a file can be cut so that each piece parses as the whole would: before
-// a line that is exactly "BEGIN:VCARD" and has no folded continuation. Such a
-// line ends any card before it and starts one afresh, so no parsing state
-// crosses it. UTF-16 files are never cut: their bytes are converted first.
+// a line that is exactly "BEGIN:VCARD", has no folded continuation and opens
+// no nested card. Such a line ends any card before it and starts one afresh,
+// so no parsing state crosses it. UTF-16 files are never cut: their bytes are
+// converted first.
 std::vector<std::size_t> cutPoints(std::string_view bytes, std::size_t stretch, const VCardLimits& limits)
 {
     std::vector<std::size_t> cuts { 0 };
@@ -852,7 +1125,8 @@ std::vector<std::size_t> cutPoints(std::string_view bytes, std::size_t stretch, 
         const bool endsThere = next == bytes.size() || bytes[next] == '\r' || bytes[next] == '\n';
         if (endsThere && next < bytes.size())
             next += bytes.substr(next, 2) == "\r\n" ? 2 : 1;
-        if (!endsThere || (next < bytes.size() && isBlank(bytes[next]))) {
+        if (!endsThere || (next < bytes.size() && isBlank(bytes[next]))
+            || opensNestedCard(physicalLineBefore(bytes, lineStart))) {
             from = lineStart;
             continue;
         }
@@ -894,7 +1168,8 @@ std::string phoneLabel(const VCardPhone& phone)
     static constexpr std::array<std::string_view, 10> kNotLabels
         = { "voice", "pref", "text", "msg", "internet", "x400", "video", "bbs", "modem", "isdn" };
     for (const std::string& t : phone.types) {
-        if (std::find(kNotLabels.begin(), kNotLabels.end(), t) == kNotLabels.end() && !istartsWith(t, "x-"))
+        if (!std::any_of(kNotLabels.begin(), kNotLabels.end(), [&](std::string_view word) { return iequals(t, word); })
+            && !istartsWith(t, "x-"))
             return t;
     }
     return {};
@@ -916,7 +1191,8 @@ struct ParserState {
 template <typename Take>
 void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& limits, VCardCards& cards, Take&& take)
 {
-    if (isUtf16(bytes)) {
+    const bool unicode = isUtf16(bytes);
+    if (unicode) {
         state.converted = utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
         bytes = state.converted;
     } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -930,7 +1206,20 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
     std::string& logical = state.logical;
     const std::size_t limit = limits.propertyBytes;
     std::size_t kept = 0;
-    const auto finish = [&] {
+    std::size_t cardStart = 0; // just after the card's BEGIN line
+    std::size_t nested = 0; // depth in cards nested in the card, which are passed over
+    // Ends the card before `end`; false when the card is to be read again
+    // from its start instead, with a charset declared after its 8-bit text.
+    // A card is read at most twice.
+    const auto finish = [&](std::size_t end) {
+        nested = 0;
+        if (card.wantsHint()) {
+            if (std::string hint = card.hintIn(bytes.substr(cardStart, end - cardStart)); !hint.empty()) {
+                card.restart(std::move(hint));
+                cursor.seek(cardStart);
+                return false;
+            }
+        }
         if (VCardContact* contact = card.finish(cards)) {
             if (kept >= limits.contacts) {
                 ++cards.tooMany;
@@ -939,12 +1228,23 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
                 take(*contact);
             }
         }
+        return true;
+    };
+    const auto nest = [&] {
+        if (++nested > kMaxNestedCards)
+            card.spoil();
     };
 
-    while (!cursor.atEnd()) {
+    for (;;) {
+        if (cursor.atEnd()) {
+            if (!card.active() || finish(bytes.size()))
+                break;
+            continue;
+        }
         // A line longer than the limit is not kept whole, only read past. It
         // is still a line: its continuations are its own, not new lines. An
         // unfolded line, nearly every line, is looked at where it lies.
+        const std::size_t lineStart = cursor.pos();
         bool overlong = false;
         std::string_view last = cursor.next();
         std::string_view logicalLine;
@@ -975,17 +1275,28 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
             continue;
 
         if (!overlong && property == Property::Begin && iequals(trim(line.value), "VCARD")) {
-            if (card.active())
-                finish();
-            card.start();
+            if (card.active() && opensNestedCard(physicalLineBefore(bytes, lineStart))) {
+                nest();
+            } else if (!card.active() || finish(lineStart)) {
+                card.start(unicode);
+                cardStart = cursor.pos();
+            }
             continue;
         }
         if (!card.active())
             continue;
         if (!overlong && property == Property::End && iequals(trim(line.value), "VCARD")) {
-            finish();
+            if (nested > 0)
+                --nested;
+            else
+                finish(lineStart);
             continue;
         }
+        // Some writers put the nested card's BEGIN on the AGENT line itself.
+        if (!overlong && property == Property::Agent && iequals(trim(line.value), "BEGIN:VCARD"))
+            nest();
+        if (nested > 0)
+            continue;
 
         if (parsed)
             readProps(line, property == Property::Tel, props);
@@ -1013,15 +1324,13 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
                 readProps(line, property == Property::Tel, props);
             }
         }
-        if (property == Property::Other)
+        if (property == Property::Other || property == Property::Agent)
             continue;
         if (overlong)
             card.spoil();
         else
             card.add(property, line, props, logicalLine.size(), limits.cardBytes);
     }
-    if (card.active())
-        finish();
 }
 
 } // namespace

@@ -44,8 +44,8 @@ struct VCardLimits {
 };
 
 struct VCardPhone {
-    std::string number; // as written; a tel: URI loses its scheme and parameters
-    std::vector<std::string> types; // lower case: "cell", "home", "voice", ... or an X-ABLabel text
+    std::string number; // as written, with a digit; a tel: URI loses its scheme and parameters
+    std::vector<std::string> types; // as written: "CELL", "home", "voice", ... or an X-ABLabel text
 
     bool operator==(const VCardPhone&) const = default;
 };
@@ -70,8 +70,12 @@ struct VCardCards {
 
 // Reads the cards of a vCard 2.1, 3.0 or 4.0 file, in file order. Tolerant by
 // design: junk between cards is skipped, a card without END ends at the next
-// BEGIN or at the end of the bytes, bytes that are not UTF-8 are read as
-// Windows-1252. Cards with neither a name nor a number are left out unseen:
+// BEGIN or at the end of the bytes, a card nested in a 2.1 card (its AGENT)
+// is passed over. A CHARSET is read with iconv when glibc knows it; text
+// with none that is not UTF-8 is read in a charset the card declares
+// elsewhere, else as Windows-1252, as is text in an unknown charset where it
+// is not UTF-8. A TEL with no digit, or a SIP address, is no number. Cards
+// with neither a name nor a number are left out unseen:
 // nobody could pick them. Cards over the line or card limit, and those past
 // the first limits.contacts, are left out and counted (limits.fileBytes is
 // the caller's). Never throws; every string it returns is valid UTF-8.

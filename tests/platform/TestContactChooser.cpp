@@ -41,7 +41,7 @@ private slots:
             card("Ortega;María", "FN:María Ortega\nTEL;TYPE=CELL:+34 (600) 100-200\n")
                 + card("Rossi;Mario", "FN:Mario Rossi\nTEL;TYPE=HOME:06 555 0101\nTEL;TYPE=CELL:333 555 0102\n")
                 + card("Weber;Marianne", "FN:Marianne Weber\nTEL;TYPE=WORK,FAX:0049 30 5550103\nTEL;TYPE=x-a:1\n")
-                + card("Zed", "FN:Zed\nTEL;TYPE=CELL:555-0104\nTEL;TYPE=VOICE,pref:2\nUID:zed-uid\n"));
+                + card("Zed", "FN:Zed\nTEL;TYPE=CELL:555-0104\nTEL;TYPE=VOICE,pref,Google Voice:2\nUID:zed-uid\n"));
         write(m_dir.filePath("dialer/contacts/synced/abc.vcf"),
             card("Marx;Anna", "FN:Anna Marx\nTEL;TYPE=CELL:555-0105\nitem1.TEL:3\nitem1.X-ABLabel:Grandma's\n"));
         write(m_dir.filePath("dialer/contacts/synced/NOTES.txt"), card("Card;Not", "TEL:1\n"));
@@ -64,12 +64,12 @@ private slots:
                     + c.phones.join(", ") + '|' + c.identifier().section(u'/', -2);
         }
         QCOMPARE(got,
-            QStringList({ "1 Anna Marx|Marx, Anna|555-0105|mobile 555-0105, grandma's 3|synced/abc.vcf#0",
+            QStringList({ "1 Anna Marx|Marx, Anna|555-0105|mobile 555-0105, Grandma's 3|synced/abc.vcf#0",
                 "2 Becker, Ben|Becker, Ben|555-0106|mobile 555-0106|kpeoplevcard/one.VCARD#0",
                 "3 María Ortega|Ortega, María|+34 (600) 100-200|mobile +34 (600) 100-200|contacts/all.vcf#0",
                 "4 Marianne Weber|Weber, Marianne||fax 0049 30 5550103, 1|contacts/all.vcf#2",
                 "5 Mario Rossi|Rossi, Mario|333 555 0102|home 06 555 0101, mobile 333 555 0102|contacts/all.vcf#1",
-                "6 Zed|Zed|555-0104|mobile 555-0104, 2|zed-uid" }));
+                "6 Zed|Zed|555-0104|mobile 555-0104, Google Voice 2|zed-uid" }));
         for (const int oid : { 0, -1, 7 })
             QCOMPARE(m_store->itemFromOid(oid), nullptr);
         // Megabytes are read in stretches on several threads: nothing lost at the seams.

@@ -51,7 +51,14 @@ void TestVCard::contacts_data()
         { "evolution", file("evolution-3.0.vcf"), "Neo|Thomas Anderson|555-0501\nConnor, Sarah J.|Sarah Connor|" },
         { "8859-1", file("latin1.vcf"),
             "François, René|René François|555-0601\nJörgensen, €lse|€lse Jörgensen|555-0602" },
-        { "utf16", file("utf16.vcf"), "Øster, Åse||555-1301" },
+        { "utf16", file("utf16.vcf"), "Øster, Åse||555-1301\nПупкин, Василий|Вася|" },
+        // Declared charsets; undeclared 8-bit text in the card's declared one.
+        { "Shift_JIS, 0x5C second bytes", file("shift_jis-2.1.vcf"), "伊能, 圭一|安藤;ロイド|090-1234-5678" },
+        { "windows-1251", file("windows-1251.vcf"), "Пупкин, Василий|Василий Пупкин|+7 495 000-00-00" },
+        { "declared further on", file("greek-hint.vcf"),
+            "Παπαθανασίου, Γιώργος|Γιώργος Παπαθανασίου|+30 690 000 0000\nJörg, Ölaf||" },
+        { "ISO-2022-JP", v3("FN;CHARSET=ISO-2022-JP:\x1B$B0KG=\x1B(B\n"), "伊能|伊能|" },
+        { "unknown, ASCII-changing", v3("N;CHARSET=x-nonsense:J\xF6rg;A\nFN;CHARSET=UTF-16:\xC5se\n"), "Jörg, A|Åse|" },
         { "truncated", file("truncated.vcf"), "First, Good||555-0701\nSecond, Cut||555-07" },
         { "junk", file("junk-between.vcf"), "Alpha, Anna||555-0801\nBeta, Ben||555-0802\nGamma, Gus||555-0803" },
         { "missing END", file("missing-end.vcf"), "One, Olga||555-0901\nTwo, Tom||555-0903\nThree, Tina||555-0904" },
@@ -88,6 +95,10 @@ void TestVCard::contacts_data()
         { "tel: without VALUE", v3("TEL;TYPE=cell:TEL:+1-555-0101\n"), "||+1-555-0101" },
         { "blank cell skipped", v3("TEL;TYPE=cell: \nTEL;TYPE=cell:4\n"), "||4" },
         { "x-cellar is no cell", v3("TEL;TYPE=x-cellar:1\n"), "||" },
+        { "no digit, a URI but tel:: no number",
+            v3("TEL;CELL:Handy\nTEL;CELL:sip:1@x\nTEL:tel:sip:2\nTEL;VALUE=uri:xmpp:3@x\n")
+                + v3("FN:a\nTEL;CELL:\x01\nTEL;CELL:2\n"),
+            "a|a|2" },
         // Damage before a good card never hides it.
         { "NUL bytes", QByteArray(300, '\0') + "\n" + good, "Last, Good||555-9999" },
         { "unterminated quote", "BEGIN:VCARD\nTEL;TYPE=\"cell:1\n\n" + good, "Last, Good||555-9999" },
@@ -95,6 +106,13 @@ void TestVCard::contacts_data()
         { "QP runaway", "BEGIN:VCARD\nFN;QUOTED-PRINTABLE:a=\nb=\nc=\n\n" + good, "abc|abc|\nLast, Good||555-9999" },
         { "BEGIN lines that start no card", "BEGIN:VCARD\nFN:a\nBEGIN:VCARDS\nBEGIN:VCARD\n X\nTEL;CELL:1\n", "a|a|1" },
         { "nested BEGIN", "BEGIN:VCARD\nBEGIN:VCARD\nBEGIN:VCARD\n\n" + good, "Last, Good||555-9999" },
+        // Cards nested in a 2.1 card are passed over; so is a card nested too deep.
+        { "nested 2.1 cards",
+            "BEGIN:VCARD\nN:A\nAGENT:\n" + v3("AGENT:BEGIN:VCARD\nEND:VCARD\nTEL:2\n") + "TEL;CELL:1\n"
+                + "END:VCARD\nBEGIN:VCARD\nN:B\n" + QByteArray("AGENT:\nBEGIN:VCARD\n").repeated(8)
+                + QByteArray("END:VCARD\n").repeated(9) + "BEGIN:VCARD\nN:C\n"
+                + QByteArray("AGENT:\nBEGIN:VCARD\n").repeated(9) + QByteArray("END:VCARD\n").repeated(10) + good,
+            "A||1\nB||\nLast, Good||555-9999\n1 too long" },
     };
     for (const auto& r : rows)
         QTest::newRow(r.tag) << r.bytes << r.contacts << r.limits;
