@@ -13,9 +13,15 @@
 #include <QDBusPendingCallWatcher>
 #include <QEventLoop>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace appinstance {
 
@@ -123,35 +129,101 @@ bool requestMakeCall(const QString& number)
     return true;
 }
 
-std::optional<int> claimOrHandOver(const QString& number)
+namespace {
+
+enum class SessionLock { Held, Taken, Unknown };
+
+// Which copy runs is settled by an flock on a file in the session's runtime
+// folder, which the first copy holds for its whole life: one open and one
+// flock, where the session bus would cost the first copy, and so every
+// start, about a twentieth of its start-up before the home screen shows.
+// The bus is then reached after the first paint by the copy that runs, and
+// before any window by a later one only.
+SessionLock takeSessionLock()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return std::nullopt;
-    const QString name = QString::fromLatin1(kApplicationId), path = QString::fromLatin1(kApplicationObjectPath);
-    // In place before the name is ours, so that a request sent the moment
-    // it is finds someone to answer it.
-    bus.registerObject(path, new ApplicationObject(qApp), QDBusConnection::ExportScriptableSlots);
+    const QByteArray dir = qgetenv("XDG_RUNTIME_DIR");
+    if (dir.isEmpty() || dir.size() > 4000)
+        return SessionLock::Unknown;
+    const QByteArray path = dir + '/' + kApplicationId + ".lock";
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return SessionLock::Unknown;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return SessionLock::Held; // the descriptor stays open: the lock ends with the process
+    const bool taken = errno == EWOULDBLOCK;
+    ::close(fd);
+    return taken ? SessionLock::Taken : SessionLock::Unknown;
+}
+
+void reportClaim(const QDBusMessage& claimed)
+{
+    constexpr uint kPrimaryOwner = 1;
+    if (claimed.type() == QDBusMessage::ReplyMessage && claimed.signature() == QLatin1String("u")
+        && claimed.arguments().front().toUInt() == kPrimaryOwner)
+        return;
+    fail(claimed.type() == QDBusMessage::ReplyMessage
+            ? QStringLiteral("another dialer owns the name on the session bus; running on its own")
+            : QStringLiteral("the session bus did not give out the name (%1); running on its own")
+                  .arg(claimed.errorMessage()),
+        0);
+}
+
+QDBusMessage nameRequest()
+{
     QDBusMessage request = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
         QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
-    request << name << 4u; // DBUS_NAME_FLAG_DO_NOT_QUEUE
-    const QDBusMessage claimed = callAndWait(bus, request, kNameRequestTimeoutMs);
-    constexpr uint kExists = 3;
-    if (claimed.type() != QDBusMessage::ReplyMessage || claimed.signature() != QLatin1String("u")
-        || claimed.arguments().front().toUInt() != kExists) {
-        if (claimed.type() != QDBusMessage::ReplyMessage)
-            fail(QStringLiteral("the session bus did not give out the name (%1); running on its own")
-                     .arg(claimed.errorMessage()),
-                0);
-        return std::nullopt;
+    request << QString::fromLatin1(kApplicationId) << 4u; // DBUS_NAME_FLAG_DO_NOT_QUEUE
+    return request;
+}
+
+// The copy that holds the lock claims the name once its first screen is
+// painted. Connecting to the bus waits for the bus's answer, so it is done
+// on a pool thread; the object that answers lives on the GUI thread, and the
+// claim itself is asynchronous there.
+void claimInBackground()
+{
+    auto* answering = new ApplicationObject(qApp);
+    QThreadPool::globalInstance()->start([answering] {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            return;
+        bus.registerObject(
+            QString::fromLatin1(kApplicationObjectPath), answering, QDBusConnection::ExportScriptableSlots);
+        QMetaObject::invokeMethod(qApp, [] {
+            auto* watcher = new QDBusPendingCallWatcher(
+                QDBusConnection::sessionBus().asyncCall(nameRequest(), kNameRequestTimeoutMs), qApp);
+            QObject::connect(watcher, &QDBusPendingCallWatcher::finished, qApp, [watcher] {
+                reportClaim(watcher->reply());
+                watcher->deleteLater();
+            });
+        });
+    });
+}
+
+class ClaimAfterPaint : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            qApp->removeEventFilter(this);
+            deleteLater();
+            QTimer::singleShot(0, qApp, claimInBackground); // once the paint is done
+        }
+        return QObject::eventFilter(watched, event);
     }
-    bus.unregisterObject(path);
+};
+
+// Hands `number` (empty: just show the dialer) to the copy that owns the name.
+int handOver(const QDBusConnection& bus, const QString& number, int timeoutMs)
+{
+    const QString name = QString::fromLatin1(kApplicationId), path = QString::fromLatin1(kApplicationObjectPath);
     QDBusMessage handOver = QDBusMessage::createMethodCall(name, path, QStringLiteral("org.freedesktop.Application"),
         number.isEmpty() ? QStringLiteral("Activate") : QStringLiteral("Open"));
     if (!number.isEmpty())
         handOver << QStringList { QStringLiteral("tel:") + QString(number).replace(u'#', QLatin1String("%23")) };
     handOver << QVariantMap();
-    const QDBusMessage answer = callAndWait(bus, handOver, kHandOverTimeoutMs);
+    const QDBusMessage answer = callAndWait(bus, handOver, timeoutMs);
     if (answer.type() == QDBusMessage::ReplyMessage)
         return 0;
     if (answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs"))
@@ -161,6 +233,63 @@ std::optional<int> claimOrHandOver(const QString& number)
     fail(message, 1);
     AppMessageBox(message);
     return 1;
+}
+
+// The copy that holds the lock has just started and may not own the name
+// yet: true once it does, false when it has not in kLockHolderWaitMs (it
+// runs without a bus).
+bool waitForOwner(const QDBusConnection& bus)
+{
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("NameHasOwner"));
+    ask << QString::fromLatin1(kApplicationId);
+    for (int waited = 0; waited < kLockHolderWaitMs; waited += kRetryMs) {
+        const QDBusMessage owned = callAndWait(bus, ask, kNameRequestTimeoutMs);
+        if (owned.type() == QDBusMessage::ReplyMessage && owned.signature() == QLatin1String("b")
+            && owned.arguments().front().toBool())
+            return true;
+        QEventLoop pause;
+        QTimer::singleShot(kRetryMs, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    return false;
+}
+
+} // namespace
+
+std::optional<int> claimOrHandOver(const QString& number)
+{
+    const SessionLock lock = takeSessionLock();
+    if (lock == SessionLock::Held) {
+        qApp->installEventFilter(new ClaimAfterPaint(qApp));
+        return std::nullopt;
+    }
+    // Neither a bus address nor a runtime folder: no session bus to find (a
+    // session that has one names it in one of them), so none is looked for.
+    if (lock == SessionLock::Unknown && qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
+        && qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return std::nullopt;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return std::nullopt;
+    if (lock == SessionLock::Taken && waitForOwner(bus))
+        return handOver(bus, number, kHandOverTimeoutMs);
+    // No lock to go by, or its holder has no bus: the name decides.
+    const QString path = QString::fromLatin1(kApplicationObjectPath);
+    // In place before the name is ours, so that a request sent the moment
+    // it is finds someone to answer it.
+    bus.registerObject(path, new ApplicationObject(qApp), QDBusConnection::ExportScriptableSlots);
+    const QDBusMessage claimed = callAndWait(bus, nameRequest(), kNameRequestTimeoutMs);
+    constexpr uint kExists = 3;
+    if (claimed.type() != QDBusMessage::ReplyMessage || claimed.signature() != QLatin1String("u")
+        || claimed.arguments().front().toUInt() != kExists) {
+        if (claimed.type() != QDBusMessage::ReplyMessage)
+            reportClaim(claimed);
+        return std::nullopt;
+    }
+    bus.unregisterObject(path);
+    return handOver(bus, number, kHandOverTimeoutMs);
 }
 
 } // namespace appinstance

@@ -4,14 +4,18 @@
 
 #include <optional>
 
-// One dialer per session: the first copy owns kApplicationId on the session
-// bus and answers org.freedesktop.Application there; a later copy hands its
-// number over and ends. Without a session bus each copy runs on its own.
+// One dialer per session: the first copy holds a lock in $XDG_RUNTIME_DIR,
+// owns kApplicationId on the session bus and answers
+// org.freedesktop.Application there; a later copy hands its number over and
+// ends. Without a session bus each copy runs on its own.
 namespace appinstance {
 
 // The bus answers a name request at once unless it is stuck: past this the
 // program runs on its own.
 inline constexpr int kNameRequestTimeoutMs = 3000;
+// A copy that has just started owns the name once its first screen is
+// painted; a later copy waits this long for that before it runs on its own.
+inline constexpr int kLockHolderWaitMs = 2000;
 // The running copy answers before it opens anything.
 inline constexpr int kHandOverTimeoutMs = 5000;
 // Links that arrive while a box or the contact chooser is open wait for it

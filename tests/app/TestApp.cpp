@@ -10,12 +10,15 @@
 
 #include <QComboBox>
 #include <QDBusConnectionInterface>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QWheelEvent>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -95,6 +98,13 @@ template <class S> struct Scrolling : S {
     std::_Exit(status);
 }
 
+// The children's runtime folder, where the copy that runs holds its lock.
+QString runtimeDir()
+{
+    static const QTemporaryDir dir;
+    return dir.path();
+}
+
 // Runs that child on the session bus `bus`, or on none; `wait`s for its end.
 bool startDialer(
     QProcess& p, const QString& args, const QString& bus = {}, const QString& platform = "offscreen", bool wait = true)
@@ -103,6 +113,7 @@ bool startDialer(
     env.insert("DIALER_TEST_START", args);
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.isEmpty() ? "unix:path=/nonexistent" : bus);
     env.insert("QT_QPA_PLATFORM", platform);
+    env.insert("XDG_RUNTIME_DIR", runtimeDir());
     p.setProcessEnvironment(env);
     p.start(QCoreApplication::applicationFilePath(), {});
     return p.waitForStarted() && (!wait || (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit));
@@ -388,7 +399,16 @@ private slots:
         const QString address = bus.readLine().trimmed();
         QDBusConnection session = QDBusConnection::connectToBus(address, address);
         QVERIFY(startDialer(first, {}, address, "offscreen", false));
-        QVERIFY(QTest::qWaitFor([&] { return session.interface()->isServiceRegistered(kApplicationId); }));
+        // Once it holds its lock, but before it need own the name: the second waits for that.
+        const auto locked = [] {
+            struct stat st { };
+            const QString inode = ::stat(QFile::encodeName(runtimeDir() + "/org.quorin.Dialer.lock"), &st) == 0
+                ? QString(":%1 ").arg(st.st_ino)
+                : "none";
+            QFile locks("/proc/locks");
+            return locks.open(QIODevice::ReadOnly) && locks.readAll().contains(inode.toLatin1());
+        };
+        QVERIFY(QTest::qWaitFor(locked, 10000));
         QVERIFY(startDialer(second, {}, address) && second.exitCode() == 0); // Activate
         QDBusMessage open = QDBusMessage::createMethodCall(
             kApplicationId, kApplicationObjectPath, "org.freedesktop.Application", "Open");
