@@ -8,6 +8,7 @@
 #include "MessageBoxes.h"
 #include "PhonecallDlg.h"
 #include "ResourceIds.h"
+#include "TelLink.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -120,6 +121,9 @@ void ShowHomeScreen()
     CDialerDlg home(CDialogBase::topScreen());
     home.DoModal();
 }
+
+// A number that passed the link checks fits the box whole.
+static_assert(tellink::kMaxNumberLength == Cphonecall::kNumberLimit);
 
 void OpenMakeCallFor(const QString& number)
 {

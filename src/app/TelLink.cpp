@@ -55,7 +55,7 @@ Number cleanNumber(const QString& text)
     if (!anyDigit)
         return refused(QStringLiteral("it has no digits"));
     if (digits.size() > kMaxNumberLength)
-        return refused(QStringLiteral("it is longer than %1 digits").arg(kMaxNumberLength));
+        return refused(QStringLiteral("it is longer than %1 characters").arg(kMaxNumberLength));
     return { digits, {} };
 }
 

@@ -12,9 +12,10 @@ namespace tellink {
 // An argument longer than this is refused before it is looked at: no real
 // link or number comes near it.
 inline constexpr qsizetype kMaxArgumentLength = 256;
-// The number left once separators are gone: longer than any international
-// number (15 digits) with a service code or extension typed in by hand.
-inline constexpr qsizetype kMaxNumberLength = 32;
+// The number left once separators are gone: as much as the make-call
+// screen's number box takes, which a longer number would be cut to. That is
+// more than any international number (15 digits and its +).
+inline constexpr qsizetype kMaxNumberLength = 20;
 
 struct Number {
     QString digits; // an optional leading +, then digits, * and #; empty when refused

@@ -17,8 +17,6 @@ Cphonecall* g_pPhonecallDlg = nullptr;
 
 namespace {
 
-constexpr int kNumberLimit = 20;
-
 // Cards past the tenth stay in the book's overflow; like the card screens,
 // this screen offers only the ten it has slots for.
 int listedCards(const LoadResult& loaded)

@@ -16,6 +16,9 @@ class QLineEdit;
 class Cphonecall : public CDialogBase {
     Q_OBJECT
 public:
+    // The most characters the phone-number box takes.
+    static constexpr int kNumberLimit = 20;
+
     // `number`, from a tel: link, is put in the phone-number box on opening.
     explicit Cphonecall(QWidget* parent = nullptr, const QString& number = {});
     ~Cphonecall() override;
