@@ -66,6 +66,8 @@ QString telUriFor(const QString& dialString)
             uri += u',';
         else if (isWait(c))
             uri += u';';
+        else if (c == u'#') // a bare # would start the URI's fragment and be lost
+            uri += QLatin1String("%23");
         else
             uri += c;
     }

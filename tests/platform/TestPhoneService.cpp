@@ -60,7 +60,7 @@ private slots:
             { "no ModemManager", "", "", "555", "", error + kNoPhoneService },
             { "no modem", R"("no_modem": true)", "", "555", "", error + kNoPhoneService },
             { "modem without voice", R"("no_voice": true)", "", "555", "", error + kNoPhoneService },
-            { "tel: handler", R"("no_voice": true)", "tel", "800,1Pp12a4W9w9", "", "open tel:800,1,,12a4;9;9" },
+            { "tel: handler", R"("no_voice": true)", "tel", "800,1Pp12a4W9w9#", "", "open tel:800,1,,12a4;9;9%23" },
             { "tel fails", R"("no_modem": true)", "tel fails", "555", "",
                 "open tel:555 / " + error + kTelHandlerFailed },
             { "Start refused: call deleted", R"("refuse_start": true)", "", "555",
