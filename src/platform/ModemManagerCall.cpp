@@ -232,10 +232,15 @@ void ModemManagerCall::onStarted(const QDBusMessage& reply)
         return;
     }
     m_phase = Phase::Reading;
+    send(stateRequest(), m_hooks.timeouts.lookup, &ModemManagerCall::onStateRead);
+}
+
+QDBusMessage ModemManagerCall::stateRequest() const
+{
     QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(mm::kService), m_callPath,
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QString::fromLatin1(mm::kCallInterface) << QStringLiteral("State");
-    send(get, m_hooks.timeouts.lookup, &ModemManagerCall::onStateRead);
+    return get;
 }
 
 void ModemManagerCall::onStateRead(const QDBusMessage& reply)
@@ -299,12 +304,12 @@ void ModemManagerCall::onStateChanged(const QDBusMessage& signal)
 void ModemManagerCall::onCallDeleted(const QDBusObjectPath& path)
 {
     if (path.path() == m_callPath)
-        finish(tonesLeft() ? QString::fromUtf8(messages::kCallEndedBeforeTones) : QString());
+        finish(endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
 }
 
 void ModemManagerCall::onServiceGone()
 {
-    finish(tonesLeft() ? QString::fromUtf8(messages::kModemGone) : QString());
+    finish(endedBeforeTones(messages::kModemGone, messages::kModemGone));
 }
 
 void ModemManagerCall::applyState(int state)
@@ -313,7 +318,7 @@ void ModemManagerCall::applyState(int state)
         return;
     m_state = state;
     if (state == mm::Terminated) {
-        finish(tonesLeft() ? QString::fromUtf8(messages::kCallEndedBeforeTones) : QString());
+        finish(endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
     } else if (state == mm::Active) {
         m_started = true;
         schedule();
@@ -390,17 +395,44 @@ void ModemManagerCall::onToneSent(const QDBusMessage& reply)
     if (m_done)
         return;
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        finish(m_state == mm::Terminated ? QString::fromUtf8(messages::kCallEndedBeforeTones)
-                                         : replyFault(reply, "", "SendDtmf", messages::kTonesRefused) + u'\n'
-                    + QString::fromUtf8(messages::kTonesNotSent) + tonesNotSent());
+        // A call that has just ended refuses its tones too, and the error can
+        // come before the news of the end: the call's state tells which.
+        m_refusal = replyFault(reply, "", "SendDtmf", messages::kTonesRefused);
+        send(stateRequest(), m_hooks.timeouts.lookup, &ModemManagerCall::onRefusedToneState);
         return;
     }
+    m_sentAny = true;
     m_busy = false;
     if (++m_tone == m_steps[m_next].tones.size()) {
         m_tone = 0;
         ++m_next;
     }
     advance();
+}
+
+void ModemManagerCall::onRefusedToneState(const QDBusMessage& reply)
+{
+    if (m_done)
+        return;
+    const std::optional<int> state = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == u"v"
+        ? stateFrom(reply.arguments().constFirst().value<QDBusVariant>().variant())
+        : std::nullopt;
+    // No state to read: the call is gone.
+    if (!state || *state == mm::Terminated)
+        finish(endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
+    else
+        finish(m_refusal + u'\n' + QString::fromUtf8(messages::kTonesNotSent) + tonesNotSent());
+}
+
+// Empty when every tone went out: `none` when no tone did; `some`, and which
+// tones did not go out, when some did.
+QString ModemManagerCall::endedBeforeTones(const char* none, const char* some) const
+{
+    if (!tonesLeft())
+        return {};
+    if (!m_sentAny)
+        return QString::fromUtf8(none);
+    return QString::fromUtf8(some) + u'\n' + QString::fromUtf8(messages::kTonesNotSent) + tonesNotSent();
 }
 
 QString ModemManagerCall::tonesNotSent() const

@@ -121,6 +121,9 @@ private:
     void askBeforeTones();
     void sendTone();
     void onToneSent(const QDBusMessage& reply);
+    void onRefusedToneState(const QDBusMessage& reply);
+    QDBusMessage stateRequest() const;
+    QString endedBeforeTones(const char* none, const char* some) const;
     QString tonesNotSent() const;
     void finish(const QString& failure);
     void report();
@@ -135,6 +138,8 @@ private:
     Phase m_phase = Phase::Creating;
     std::size_t m_next = 0;
     qsizetype m_tone = 0; // in the Tones step m_next, the next tone to send
+    bool m_sentAny = false; // a tone has gone out
+    QString m_refusal; // why the modem refused the tone, while its state is read
     int m_state = mm::Unknown;
     bool m_abandoned = false;
     bool m_started = false; // the call has been ACTIVE once: pauses count from there

@@ -23,6 +23,7 @@ inline constexpr char kNoOtherTelHandler[]
     = "No phone service is available: this device has no modem, and no application for phone calls "
       "other than this dialer.";
 inline constexpr char kCallEndedBeforeTones[] = "The call ended before the tones were sent.";
+inline constexpr char kCallEndedMidTones[] = "The call ended before all the tones were sent.";
 inline constexpr char kModemGone[] = "The modem went away during the call; the tones were not sent.";
 inline constexpr char kTonesRefused[] = "The phone refused to send the tones.";
 // After a refused tone: that tone and all after it, each run between pauses
