@@ -136,7 +136,9 @@ private slots:
         for (qsizetype i = 1; ModemDouble::real() && i < timed.size(); ++i) {
             const double gap = timed[i].section(' ', 0, 0).toDouble() - timed[i - 1].section(' ', 0, 0).toDouble(),
                          about = expected[i].section('~', 1).toDouble();
-            QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about + 1.5), qPrintable(expected[i]));
+            // The pause itself, not a speed: never short, and never so long that it was counted twice,
+            // with room for a loaded machine under the sanitizers.
+            QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about * 1.5), qPrintable(expected[i]));
         }
     }
 };
