@@ -11,11 +11,13 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QPointer>
 #include <QThreadPool>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -28,6 +30,7 @@ namespace appinstance {
 namespace {
 
 QStringList g_waiting;
+QPointer<QWidget> g_watched; // the box a WaitForModal watches
 constexpr int kRetryMs = 50;
 
 void raiseWindow()
@@ -53,8 +56,14 @@ void deliverNext()
     QWidget* modal = QApplication::activeModalWidget();
     if (g_waiting.isEmpty())
         return;
-    if (modal)
-        return modal->installEventFilter(new WaitForModal(modal));
+    if (modal) {
+        // One watcher per box, however many links wait on it.
+        if (g_watched != modal) {
+            g_watched = modal;
+            modal->installEventFilter(new WaitForModal(modal));
+        }
+        return;
+    }
     // Before the first home screen runs, or between screens: soon again.
     if (!CDialogBase::topScreen())
         return QTimer::singleShot(kRetryMs, qApp, deliverNext);
@@ -69,6 +78,7 @@ bool WaitForModal::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Hide) {
         QTimer::singleShot(0, qApp, deliverNext);
+        g_watched = nullptr;
         deleteLater();
     }
     return QObject::eventFilter(watched, event);
@@ -244,8 +254,9 @@ bool waitForOwner(const QDBusConnection& bus)
         QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
         QStringLiteral("NameHasOwner"));
     ask << QString::fromLatin1(kApplicationId);
-    for (int waited = 0; waited < kLockHolderWaitMs; waited += kRetryMs) {
-        const QDBusMessage owned = callAndWait(bus, ask, kNameRequestTimeoutMs);
+    const QDeadlineTimer deadline(kLockHolderWaitMs);
+    while (!deadline.hasExpired()) {
+        const QDBusMessage owned = callAndWait(bus, ask, int(std::max<qint64>(1, deadline.remainingTime())));
         if (owned.type() == QDBusMessage::ReplyMessage && owned.signature() == QLatin1String("b")
             && owned.arguments().front().toBool())
             return true;

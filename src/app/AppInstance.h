@@ -14,8 +14,10 @@ namespace appinstance {
 // program runs on its own.
 inline constexpr int kNameRequestTimeoutMs = 3000;
 // A copy that has just started owns the name once its first screen is
-// painted; a later copy waits this long for that before it runs on its own.
-inline constexpr int kLockHolderWaitMs = 2000;
+// painted, which a slow phone's cold start may take seconds to reach; its
+// lock says it is alive, so a later copy waits this long for that, all asks
+// included, before it runs on its own.
+inline constexpr int kLockHolderWaitMs = 20000;
 // The running copy answers before it opens anything.
 inline constexpr int kHandOverTimeoutMs = 5000;
 // Links that arrive while a box or the contact chooser is open wait for it

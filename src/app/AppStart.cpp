@@ -37,10 +37,10 @@ int runDialer(int& argc, char** argv, QObject* watcher)
     QApplication app(argc, argv);
     if (watcher)
         app.installEventFilter(watcher);
-    QApplication::setWindowIcon(applicationIcon());
     QApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
     if (const std::optional<int> status = appinstance::claimOrHandOver(command.number))
         return *status;
+    QApplication::setWindowIcon(applicationIcon()); // a copy that hands over shows nothing
     if (!command.number.isEmpty())
         appinstance::requestMakeCall(command.number);
     theApp.InitInstance();
