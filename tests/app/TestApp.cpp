@@ -13,9 +13,7 @@
 #include <QComboBox>
 #include <QDBusConnectionInterface>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -40,15 +38,6 @@ const rlimit kSmallStack { 4u << 20, 4u << 20 };
 // A real screen whose scroll extent the test sets.
 template <class S> struct Scrolling : S {
     using CDialogBase::SetScrollInfo;
-};
-
-// Any screen from its template, with the menu bar where the make-call screen has one.
-struct Bare : CDialogBase {
-    explicit Bare(int id)
-        : CDialogBase(id)
-    {
-        id == res::IDD_PHONECALL ? void(CreateMenuBar()) : void();
-    }
 };
 
 QString accessible(QObject* o, QAccessible::Text t = QAccessible::Name)
@@ -316,103 +305,68 @@ private slots:
         QCOMPARE(shortened + " " + text(&screen, res::IDC_ADD_ACCESS), QStringLiteral("123456789 12345678"));
     }
 
-    // The keyboard each field asks for on a touch screen.
-    void inputHints_data()
-    {
-        QTest::addColumn<int>("screen");
-        QTest::addColumn<int>("id");
-        QTest::addColumn<int>("hints");
-        const auto row = [](int screen, int id, Qt::InputMethodHint h) {
-            QTest::addRow("%d/%d", screen, id) << screen << id << int(h);
-        };
-        for (int id : { 1017, 1020, 1021, 1076 })
-            row(res::IDD_MAINCARD, id, Qt::ImhDigitsOnly);
-        for (int id : { 1055, 1057, 1058, 1079 })
-            row(res::IDD_EDITCARD, id, Qt::ImhDigitsOnly);
-        row(res::IDD_MAINCARD, res::IDC_ADD_PIN, Qt::ImhDialableCharactersOnly);
-        row(res::IDD_EDITCARD, res::IDC_EDIT_PIN, Qt::ImhDialableCharactersOnly);
-        row(res::IDD_PHONECALL, res::IDC_CALL_NUMBER, Qt::ImhDialableCharactersOnly);
-        row(res::IDD_MAINCARD, res::IDC_ADD_CARDNAME, Qt::ImhNoPredictiveText);
-        row(res::IDD_EDITCARD, res::IDC_EDIT_CARDNAME, Qt::ImhNoPredictiveText);
-    }
-    void inputHints()
-    {
-        QFETCH(int, screen);
-        QFETCH(int, id);
-        QFETCH(int, hints);
-        CDialogBase s(screen);
-        QCOMPARE(int(ctl(&s, id)->inputMethodHints()), hints);
-    }
-
-    // What a screen reader finds: every field and list named by its label
-    // ("field<label": the label's buddy; "field=label": named only), the
-    // number field described by the format under it ("field~label"), the logo
-    // named by the caption, the Contacts command's shortcut. Tab goes through
-    // the tab stops in template order and round; a message box is read out.
+    // What a screen reader finds: each field and list named by its label ("<": as its buddy; "=": named
+    // only), the format under the number field ("~"), the logo named by the caption; each field's keyboard
+    // (t: text, d: digits, p: dial pad); Tab through the tab stops in template order; a message box's text.
     void accessibleScreens_data()
     {
         QTest::addColumn<int>("id");
         QTest::addColumn<QString>("pairs");
         QTest::addRow("home") << res::IDD_DIALER << "";
         QTest::addRow("add") << res::IDD_MAINCARD
-                             << "1016<1010 1017<1011 1018<1012 1019=1012 1020<1013 1021<1014 1076<1077";
-        QTest::addRow("make call") << res::IDD_PHONECALL << "1031<1030 1031~1080 1034<1036 1035<1037";
+                             << "1016<1010t 1017<1011d 1018<1012 1019=1012p 1020<1013d 1021<1014d 1076<1077d";
+        QTest::addRow("make call") << res::IDD_PHONECALL << "1031<1030p 1031~1080 1034<1036 1035<1037";
         QTest::addRow("confirm") << res::IDD_CONFIRMCALL << "";
         QTest::addRow("delete") << res::IDD_DELETECARD << "1045<1041 1046<1042";
-        QTest::addRow("edit") << res::IDD_EDITCARD
-                              << "1048<1047 1054<1049 1055<1050 1081<1051 1056=1051 1079<1052 1058<1053 1057<1078";
+        QTest::addRow("edit")
+            << res::IDD_EDITCARD
+            << "1048<1047 1054<1049t 1055<1050d 1081<1051 1056=1051p 1079<1052d 1058<1053d 1057<1078d";
     }
     void accessibleScreens()
     {
         QFETCH(int, id);
         QFETCH(QString, pairs);
-        QStringList wrong, order, tabs, named;
+        const Qt::InputMethodHint hints[] { Qt::ImhNoPredictiveText, Qt::ImhDigitsOnly, Qt::ImhDialableCharactersOnly };
+        QStringList wrong, order, tabs, read;
         Script s;
         s.screen("CDialogBase", [&](QWidget* w) {
             for (const QString& p : pairs.split(u' ', Qt::SkipEmptyParts)) {
                 QWidget* field = ctl(w, p.left(4).toInt());
-                auto* label = ctl<QLabel>(w, p.right(4).toInt());
-                const QString got = accessible(field, p[4] == u'~' ? QAccessible::Description : QAccessible::Name);
+                QObject* label = ctl(w, p.mid(5, 4).toInt());
                 const auto by = QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label);
-                if (got.isEmpty() || got != label->text()
-                    || (p[4] == u'<') != (by.size() == 1 && by[0].first->object() == static_cast<QObject*>(label)))
-                    wrong << p + ':' + got;
-                named << field->objectName();
+                if (accessible(field, p[4] == u'~' ? QAccessible::Description : QAccessible::Name)
+                        != label->property("text")
+                    || (p[4] == u'<') != (by.size() == 1 && by[0].first->object() == label)
+                    || (p.size() > 9 && field->inputMethodHints() != hints[QStringLiteral("tdp").indexOf(p[9])]))
+                    wrong << p;
             }
-            for (QWidget* c : w->findChildren<QWidget*>())
-                if ((qobject_cast<QLineEdit*>(c) || qobject_cast<QComboBox*>(c)) && c->objectName().startsWith("ctl")
-                    && c->isVisible() && !named.contains(c->objectName()))
-                    wrong << c->objectName();
-            for (QLabel* pic : w->findChildren<QLabel*>())
-                if (!pic->pixmap().isNull() && (accessible(pic).isEmpty() || accessible(pic) != w->windowTitle()))
-                    wrong << pic->objectName() + ':' + accessible(pic);
-            if (auto* menu = w->findChild<QMenu*>();
-                menu && QAccessible::queryAccessibleInterface(menu)->child(0)->text(QAccessible::Accelerator).isEmpty())
-                wrong << "no shortcut";
-            for (const ControlTemplate& c : dialogTemplate(id).controls)
-                if ((c.style & cs::TabStop) && ctl(w, c.id)->isVisible())
+            for (const ControlTemplate& c : dialogTemplate(id).controls) {
+                QWidget* control = ctl(w, c.id);
+                const bool field = qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control);
+                if ((field && control->isVisible() && !pairs.contains(QString::number(c.id)))
+                    || (c.kind == ControlKind::Picture && accessible(control) != w->windowTitle()))
+                    wrong << control->objectName();
+                if ((c.style & cs::TabStop) && control->isVisible())
                     order << QString::number(c.id);
+            }
             ctl(w, order[0].toInt())->setFocus();
             for (int i = 0; i <= order.size(); ++i, QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
                 tabs << QString::number(static_cast<CDialogBase*>(w)->GetDlgCtrlID(QApplication::focusWidget()));
-            order << order[0];
-            const QString text = QStringLiteral("Please select card");
             if (id == res::IDD_DIALER) {
                 s.box(QMessageBox::Ok, [&] {
-                    QAccessibleInterface* box
-                        = QAccessible::queryAccessibleInterface(QApplication::activeModalWidget());
+                    auto* box = QAccessible::queryAccessibleInterface(QApplication::activeModalWidget());
                     for (int i = 0; i < box->childCount(); ++i)
-                        named << box->child(i)->text(QAccessible::Name);
+                        read << box->child(i)->text(QAccessible::Name);
                 });
-                AppMessageBox(text);
-                wrong << (named.contains(text) ? "" : "box unread");
+                AppMessageBox(QStringLiteral("Please select card"));
+                wrong << (read.contains("Please select card") ? "" : "box unread");
             }
             static_cast<QDialog*>(w)->reject();
         });
-        Bare screen(id);
+        CDialogBase screen(id);
         QVERIFY2(s.run(screen), qPrintable(s.report()));
         QCOMPARE(wrong.join(' ').trimmed(), QString());
-        QCOMPARE(tabs, order);
+        QCOMPARE(tabs, order << order.value(0)); // and round to the first
     }
 
     void scrollStep_data()
