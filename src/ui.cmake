@@ -11,6 +11,7 @@ file(GLOB DIALER_SCREEN_SOURCES CONFIGURE_DEPENDS
 add_library(dialerui STATIC
   ${DIALER_RESOURCES}
   ${CMAKE_CURRENT_LIST_DIR}/res/DialogTemplates.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/Accessibility.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/AppInstance.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/AppStart.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/DeviceClass.cpp

@@ -1,5 +1,6 @@
 #include "DialogBase.h"
 
+#include "Accessibility.h"
 #include "KeyFilter.h"
 #include "MessageBoxes.h"
 #include "ResourceIds.h"
@@ -247,6 +248,7 @@ CDialogBase::CDialogBase(int templateId, QWidget*)
     setFont(font);
     m_units = dialogUnitsFor(font);
     createControls();
+    makeAccessible(*this);
 }
 
 CDialogBase::~CDialogBase() = default;
@@ -477,6 +479,7 @@ QMenuBar* CDialogBase::CreateMenuBar()
     QMenu* popup = m_menuBar->addMenu(tpl.popupText);
     QAction* action = popup->addAction(tpl.commandText);
     action->setData(tpl.commandId);
+    giveContactsShortcut(action);
     connect(action, &QAction::triggered, this, [this, id = tpl.commandId] {
         for (const MessageEntry& entry : messageMap())
             if (entry.code == MessageEntry::Command && entry.id == id)

@@ -2,12 +2,14 @@
 #include "ApplicationId.h"
 #include "AppStart.h"
 #include "DialerDlg.h"
+#include "MessageBoxes.h"
 #include "PhonecallDlg.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 #include "ScrollRules.h"
 #include "TelLink.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDBusConnectionInterface>
 #include <QFile>
@@ -37,6 +39,11 @@ const rlimit kSmallStack { 4u << 20, 4u << 20 };
 template <class S> struct Scrolling : S {
     using CDialogBase::SetScrollInfo;
 };
+
+QString accessible(QObject* o, QAccessible::Text t = QAccessible::Name)
+{
+    return QAccessible::queryAccessibleInterface(o)->text(t);
+}
 
 // This program again, as a child: the real start-up, home screens stacked till one is refused, then from the
 // deepest Exit answered Cancel, then OK. Ends with status 0 only when all went so.
@@ -296,6 +303,70 @@ private slots:
         const QString shortened = text(&screen, res::IDC_ADD_ACCESS);
         type(&screen, res::IDC_ADD_ACCESS, QStringLiteral("\b\ba -89"));
         QCOMPARE(shortened + " " + text(&screen, res::IDC_ADD_ACCESS), QStringLiteral("123456789 12345678"));
+    }
+
+    // What a screen reader finds: each field and list named by its label ("<": as its buddy; "=": named
+    // only), the format under the number field ("~"), the logo named by the caption; each field's keyboard
+    // (t: text, d: digits, p: dial pad); Tab through the tab stops in template order; a message box's text.
+    void accessibleScreens_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("pairs");
+        QTest::addRow("home") << res::IDD_DIALER << "";
+        QTest::addRow("add") << res::IDD_MAINCARD
+                             << "1016<1010t 1017<1011d 1018<1012 1019=1012p 1020<1013d 1021<1014d 1076<1077d";
+        QTest::addRow("make call") << res::IDD_PHONECALL << "1031<1030p 1031~1080 1034<1036 1035<1037";
+        QTest::addRow("confirm") << res::IDD_CONFIRMCALL << "";
+        QTest::addRow("delete") << res::IDD_DELETECARD << "1045<1041 1046<1042";
+        QTest::addRow("edit")
+            << res::IDD_EDITCARD
+            << "1048<1047 1054<1049t 1055<1050d 1081<1051 1056=1051p 1079<1052d 1058<1053d 1057<1078d";
+    }
+    void accessibleScreens()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, pairs);
+        const Qt::InputMethodHint hints[] { Qt::ImhNoPredictiveText, Qt::ImhDigitsOnly, Qt::ImhDialableCharactersOnly };
+        QStringList wrong, order, tabs, read;
+        Script s;
+        s.screen("CDialogBase", [&](QWidget* w) {
+            for (const QString& p : pairs.split(u' ', Qt::SkipEmptyParts)) {
+                QWidget* field = ctl(w, p.left(4).toInt());
+                QObject* label = ctl(w, p.mid(5, 4).toInt());
+                const auto by = QAccessible::queryAccessibleInterface(field)->relations(QAccessible::Label);
+                if (accessible(field, p[4] == u'~' ? QAccessible::Description : QAccessible::Name)
+                        != label->property("text")
+                    || (p[4] == u'<') != (by.size() == 1 && by[0].first->object() == label)
+                    || (p.size() > 9 && field->inputMethodHints() != hints[QStringLiteral("tdp").indexOf(p[9])]))
+                    wrong << p;
+            }
+            for (const ControlTemplate& c : dialogTemplate(id).controls) {
+                QWidget* control = ctl(w, c.id);
+                const bool field = qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control);
+                if ((field && control->isVisible() && !pairs.contains(QString::number(c.id)))
+                    || (c.kind == ControlKind::Picture && accessible(control) != w->windowTitle()))
+                    wrong << control->objectName();
+                if ((c.style & cs::TabStop) && control->isVisible())
+                    order << QString::number(c.id);
+            }
+            ctl(w, order[0].toInt())->setFocus();
+            for (int i = 0; i <= order.size(); ++i, QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab))
+                tabs << QString::number(static_cast<CDialogBase*>(w)->GetDlgCtrlID(QApplication::focusWidget()));
+            if (id == res::IDD_DIALER) {
+                s.box(QMessageBox::Ok, [&] {
+                    auto* box = QAccessible::queryAccessibleInterface(QApplication::activeModalWidget());
+                    for (int i = 0; i < box->childCount(); ++i)
+                        read << box->child(i)->text(QAccessible::Name);
+                });
+                AppMessageBox(QStringLiteral("Please select card"));
+                wrong << (read.contains("Please select card") ? "" : "box unread");
+            }
+            static_cast<QDialog*>(w)->reject();
+        });
+        CDialogBase screen(id);
+        QVERIFY2(s.run(screen), qPrintable(s.report()));
+        QCOMPARE(wrong.join(' ').trimmed(), QString());
+        QCOMPARE(tabs, order << order.value(0)); // and round to the first
     }
 
     void scrollStep_data()

@@ -3,6 +3,7 @@
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QMenu>
 
@@ -143,8 +144,8 @@ private slots:
             if (chosen)
                 choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Home"));
             type(w, res::IDC_CALL_NUMBER, typed);
-            if (!search.isNull()) // Phonebook, Contacts
-                w->findChild<QMenu*>()->actions().constFirst()->trigger();
+            if (auto* menu = QAccessible::queryAccessibleInterface(w->findChild<QMenu*>()); !search.isNull())
+                QTest::keySequence(QApplication::focusWidget(), menu->child(0)->text(QAccessible::Accelerator));
             click(w, next == kHomeScreen ? res::IDC_CALL_CANCEL : res::IDC_CALL_DIAL);
             stayed = topWindow() == w; // whatever came up has gone
             static_cast<QDialog*>(w)->reject();
