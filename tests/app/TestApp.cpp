@@ -357,6 +357,10 @@ private slots:
             { "--help", "--help", "0 " + tellink::helpText() },
             { "--version", "--version", "0 dialer 1.0\n" },
             { "unknown option", "--dial", no("unknown option --dial (see --help)") },
+            { "device class and link", "--device-class|phone|tel:+15550100200", call },
+            { "device class unknown", "--device-class=tablet",
+                no("--device-class=tablet is not a device class (phone or desktop)") },
+            { "device class empty", "--device-class=", no("--device-class needs a value: phone or desktop") },
             { "two", "1|2", no("give one tel: link or number, not 2") },
             { "letters", "tel:+1-555-CALL-NOW", no(bad + "it has letters, which cannot be dialled") },
             { "no digits", "(-)", no("not a valid phone number: it has no digits") },
@@ -386,6 +390,41 @@ private slots:
         QCOMPARE(
             QString::number(p.exitCode()) + " " + p.readAllStandardOutput() + (window ? "" : p.readAllStandardError()),
             seen);
+    }
+
+    // The option wins over the environment, and both over detection (no touch screen here: a desktop).
+    void deviceClassChosen_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QString>("chosen");
+        const QString bad = "DIALER_DEVICE_CLASS=%1 is not a device class (phone or desktop)";
+        QTest::newRow("option over environment") << "phone"
+                                                 << "desktop"
+                                                 << "phone";
+        QTest::newRow("option desktop, environment not read") << "desktop"
+                                                              << "tablet"
+                                                              << "desktop";
+        QTest::newRow("environment") << ""
+                                     << "phone"
+                                     << "phone";
+        QTest::newRow("neither: detected") << ""
+                                           << ""
+                                           << "desktop";
+        QTest::newRow("bad environment") << ""
+                                         << "Phone" << bad.arg("Phone");
+        QTest::newRow("not echoed") << ""
+                                    << "\x1b[2J" << bad.arg("...");
+    }
+    void deviceClassChosen()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, environment);
+        const QString refused = chooseDeviceClass(option, environment);
+        const bool phone = deviceClass() == DeviceClass::Professional;
+        setDeviceClassForTesting(DeviceClass::Other);
+        QFETCH(QString, chosen);
+        QCOMPARE(refused.isEmpty() ? QString(phone ? "phone" : "desktop") : refused, chosen);
     }
 
     // Second launches reach the dialer running; a link refused over D-Bus opens nothing there.
