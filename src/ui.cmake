@@ -18,6 +18,7 @@ add_library(dialerui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/app/DialogBase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/DialerDlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/MessageBoxes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/PhoneLayout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/ScrollRules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/TelLink.cpp
   ${DIALER_SCREEN_SOURCES}

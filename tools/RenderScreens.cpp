@@ -1,8 +1,9 @@
 // Renders every screen, in the state a user would see it, to PNG files, so
 // the screens can be looked at without a display. Usage:
 //   render_screens OUT_DIR [phone]
-// "phone" renders them as on a phone-sized touch screen (full-screen, with
-// the scroll bar where there is one).
+// "phone" renders them as on a 360 x 720 phone (the phone layout: full
+// screen, grown to the width, touch-sized, with the scroll bar where there
+// is one), and also the make-call screen's open card list and open menu.
 #include "CardFile.h"
 #include "ContactChooser.h"
 #include "ContactStore.h"
@@ -17,6 +18,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +42,22 @@ void save(QWidget* w, const QString& name)
         std::fprintf(stderr, "could not write %s\n", qPrintable(path));
     else
         std::printf("%s\n", qPrintable(path));
+}
+
+// The whole display, with the pop-ups over the window.
+void saveScreen(const QString& name)
+{
+    const QString path = QDir(g_out).filePath(name + "-phone.png");
+    QImage shot(QGuiApplication::primaryScreen()->size(), QImage::Format_RGB32);
+    shot.fill(Qt::black);
+    QPainter painter(&shot);
+    for (const bool popups : { false, true })
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && (w->windowType() == Qt::Popup) == popups)
+                painter.drawPixmap(w->geometry().topLeft(), w->grab());
+    painter.end();
+    std::printf("%s\n", qPrintable(path));
+    shot.save(path);
 }
 
 // Each window on top is taken in turn from the script, from inside its own loop.
@@ -71,13 +91,15 @@ void writeCards()
 
 int main(int argc, char* argv[])
 {
+    g_phone = argc > 2 && qstrcmp(argv[2], "phone") == 0;
+    if (g_phone) // the offscreen platform with one screen the size of a phone's
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" DIALER_TEST_DATA "/phone-360x720.json");
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: render_screens OUT_DIR [phone]\n");
         return 2;
     }
     g_out = QString::fromLocal8Bit(argv[1]);
-    g_phone = argc > 2 && qstrcmp(argv[2], "phone") == 0;
     QDir().mkpath(g_out);
     setDeviceClassForTesting(g_phone ? DeviceClass::Professional : DeviceClass::Other);
     QTemporaryDir data;
@@ -110,6 +132,19 @@ int main(int argc, char* argv[])
         choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
         type(w, res::IDC_CALL_NUMBER, QStringLiteral("+44(20)7946-0000"));
     });
+    if (g_phone) // the open list and the open menu, taken with the window they are over
+        render<Cphonecall>(QString(), [](QWidget* w) {
+            auto* list = w->findChild<QComboBox*>(QStringLiteral("ctl1034"));
+            list->showPopup();
+            QTest::qWait(300);
+            saveScreen(QStringLiteral("make-call-list"));
+            list->hidePopup();
+            auto* bar = w->findChild<QMenuBar*>();
+            bar->setActiveAction(bar->actions().front());
+            QTest::qWait(300);
+            saveScreen(QStringLiteral("make-call-menu"));
+            bar->actions().front()->menu()->hide();
+        });
     // Saved from inside: the confirmation screen, over the make-call screen.
     render<Cphonecall>(QString(), [](QWidget* w) {
         choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));

@@ -2,6 +2,7 @@
 
 #include "AppInstance.h"
 #include "ApplicationId.h"
+#include "DeviceClass.h"
 #include "DialerDlg.h"
 #include "DialogBase.h"
 #include "TelLink.h"
@@ -33,6 +34,14 @@ int runDialer(int& argc, char** argv, QObject* watcher)
         return 2;
     case tellink::CommandLine::Run:
         break;
+    }
+    // Matters only to the copy that shows the screens; a bad name is refused
+    // even by one that hands its link over, as any bad argument is.
+    const QString refused
+        = chooseDeviceClass(command.deviceClass, QString::fromLocal8Bit(qgetenv("DIALER_DEVICE_CLASS")));
+    if (!refused.isEmpty()) {
+        std::fprintf(stderr, "dialer: %s\n", refused.toLocal8Bit().constData());
+        return 2;
     }
     QApplication app(argc, argv);
     if (watcher)

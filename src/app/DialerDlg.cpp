@@ -7,6 +7,7 @@
 #include "MainCardDlg.h"
 #include "MessageBoxes.h"
 #include "PhonecallDlg.h"
+#include "PhoneLayout.h"
 #include "ResourceIds.h"
 #include "TelLink.h"
 
@@ -67,7 +68,7 @@ bool CDialerDlg::OnInitDialog()
 {
     CDialogBase::OnInitDialog();
     setWindowIcon(m_hIcon);
-    m_labelFont = fontFromLogFont({ 16, 8, 1, QStringLiteral("MS Sans Serif") });
+    m_labelFont = fontFromLogFont(phonelayout::scaled(this, { 16, 8, 1, QStringLiteral("MS Sans Serif") }));
     m_productLabel->setFont(m_labelFont);
     CardFile::load(m_book);
     return false; // focus goes to the first tab stop, "Add Telvane"

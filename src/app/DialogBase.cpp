@@ -3,6 +3,7 @@
 #include "Accessibility.h"
 #include "KeyFilter.h"
 #include "MessageBoxes.h"
+#include "PhoneLayout.h"
 #include "ResourceIds.h"
 #include "ScrollRules.h"
 
@@ -312,6 +313,7 @@ void CDialogBase::createControls()
             w->hide();
         m_controls[c.id] = w;
     }
+    phonelayout::apply(*this);
     const QSize client = m_units.toPixels(QRect(0, 0, m_template.widthDlu, m_template.heightDlu)).size();
     if (m_fullScreen)
         resize(client);
@@ -485,6 +487,7 @@ QMenuBar* CDialogBase::CreateMenuBar()
             if (entry.code == MessageEntry::Command && entry.id == id)
                 entry.handler(*this);
     });
+    phonelayout::touchMenuBar(*this, m_menuBar);
     // The handheld kept its menu bar below the screen, as a soft-key bar.
     const int h = m_menuBar->sizeHint().height();
     const QSize client = size();

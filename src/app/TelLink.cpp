@@ -145,30 +145,48 @@ Number parseLinkOrNumber(const QString& text)
 
 CommandLine parseCommandLine(const QStringList& args)
 {
-    if (args.isEmpty())
-        return {};
-    if (args.size() > 1)
-        return { CommandLine::Refuse, {}, QStringLiteral("give one tel: link or number, not %1").arg(args.size()) };
-    const QString& arg = args.front();
+    // --device-class=NAME or --device-class NAME, anywhere; its value is
+    // judged where the class is chosen.
+    const QString option = QStringLiteral("--device-class");
+    QString deviceClass;
+    QStringList rest;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] != option && !args[i].startsWith(option + u'=')) {
+            rest << args[i];
+            continue;
+        }
+        deviceClass = args[i] == option ? args.value(++i) : args[i].mid(option.size() + 1);
+        if (deviceClass.isEmpty())
+            return { CommandLine::Refuse, {}, QStringLiteral("--device-class needs a value: phone or desktop"), {} };
+    }
+    if (rest.isEmpty())
+        return { CommandLine::Run, {}, {}, deviceClass };
+    if (rest.size() > 1)
+        return { CommandLine::Refuse, {}, QStringLiteral("give one tel: link or number, not %1").arg(rest.size()), {} };
+    const QString& arg = rest.front();
     if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
-        return { CommandLine::Help, {}, {} };
+        return { CommandLine::Help, {}, {}, {} };
     if (arg == QLatin1String("--version"))
-        return { CommandLine::Version, {}, {} };
+        return { CommandLine::Version, {}, {}, {} };
     if (arg.startsWith(u'-') && precheck(arg).isEmpty())
-        return { CommandLine::Refuse, {}, QStringLiteral("unknown option %1 (see --help)").arg(arg) };
+        return { CommandLine::Refuse, {}, QStringLiteral("unknown option %1 (see --help)").arg(arg), {} };
     const Number number = parseLinkOrNumber(arg);
     if (!number.ok())
-        return { CommandLine::Refuse, {}, number.error };
-    return { CommandLine::Run, number.digits, {} };
+        return { CommandLine::Refuse, {}, number.error, {} };
+    return { CommandLine::Run, number.digits, {}, deviceClass };
 }
 
 QString helpText()
 {
-    return QStringLiteral("Usage: dialer [tel:NUMBER | NUMBER]\n"
+    return QStringLiteral("Usage: dialer [--device-class=phone|desktop] [tel:NUMBER | NUMBER]\n"
                           "Calls through a phone card. Given a tel: link or a number, opens a make-call\n"
                           "screen with the number filled in; nothing is dialled until a card is picked\n"
                           "and Dial is pressed. A dialer already running takes the number instead.\n"
                           "\n"
+                          "  --device-class=phone|desktop\n"
+                          "                 lay the screens out for a phone (full screen, touch-sized)\n"
+                          "                 or a desktop, whatever the screen looks like; it wins over\n"
+                          "                 DIALER_DEVICE_CLASS in the environment\n"
                           "  -h, --help     print this help and exit\n"
                           "      --version  print the version and exit\n");
 }

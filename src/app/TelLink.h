@@ -42,6 +42,7 @@ struct CommandLine {
     Action action = Run;
     QString number; // for Run: the number to open a make-call screen with, or empty
     QString error; // for Refuse: one line, without the program's name
+    QString deviceClass; // for Run: --device-class's value as given, or empty
 };
 CommandLine parseCommandLine(const QStringList& args);
 

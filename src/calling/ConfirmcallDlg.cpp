@@ -4,6 +4,7 @@
 #include "DialString.h"
 #include "MessageBoxes.h"
 #include "PhonecallDlg.h"
+#include "PhoneLayout.h"
 #include "PhoneMakeCall.h"
 #include "PhoneService.h"
 #include "ResourceIds.h"
@@ -66,7 +67,7 @@ const MessageMap& CConfirmcall::messageMap() const
 bool CConfirmcall::OnInitDialog()
 {
     CDialogBase::OnInitDialog();
-    m_headingFont = fontFromLogFont({ 22, 14, 1, QStringLiteral("MS Sans Serif") });
+    m_headingFont = fontFromLogFont(phonelayout::scaled(this, { 22, 14, 1, QStringLiteral("MS Sans Serif") }));
     m_heading->setFont(m_headingFont);
     // Names and numbers come from cards and contacts: shown as typed, never
     // read as markup.

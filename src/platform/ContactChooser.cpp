@@ -27,6 +27,7 @@
 namespace {
 
 constexpr int kNumbersRole = Qt::UserRole + 1;
+int g_touchTargetHeight = 0;
 
 bool isPhoneChar(QChar c)
 {
@@ -217,9 +218,12 @@ public:
         style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 
         const bool selected = opt.state.testFlag(QStyle::State_Selected);
-        const QRect r = opt.rect.adjusted(padding(opt), padding(opt) / 2, -padding(opt), -padding(opt) / 2);
         const QFont small = smallFont(opt.font);
         const int nameHeight = opt.fontMetrics.height();
+        // A row made taller for touch keeps its two lines in the middle.
+        const int natural = nameHeight + QFontMetrics(small).height() + padding(opt);
+        const int extra = std::max(0, opt.rect.height() - natural) / 2;
+        const QRect r = opt.rect.adjusted(padding(opt), padding(opt) / 2 + extra, -padding(opt), -padding(opt) / 2);
 
         painter->save();
         painter->setFont(opt.font);
@@ -244,7 +248,7 @@ public:
     {
         const QFontMetrics smallMetrics(smallFont(option.font));
         return { option.fontMetrics.averageCharWidth() * 24,
-            option.fontMetrics.height() + smallMetrics.height() + padding(option) };
+            std::max(g_touchTargetHeight, option.fontMetrics.height() + smallMetrics.height() + padding(option)) };
     }
 
 private:
@@ -318,6 +322,9 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     m_ok = buttons->button(QDialogButtonBox::Ok);
     m_ok->setDefault(true);
 
+    for (QWidget* w : std::initializer_list<QWidget*> { m_search, m_ok, buttons->button(QDialogButtonBox::Cancel) })
+        w->setMinimumHeight(g_touchTargetHeight);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_search);
     layout->addWidget(m_list, 1);
@@ -358,6 +365,11 @@ ContactChooser::~ContactChooser() = default;
 int ContactChooser::visibleCount() const
 {
     return m_model->rowCount({});
+}
+
+void ContactChooser::setTouchTargetHeight(int pixels)
+{
+    g_touchTargetHeight = pixels;
 }
 
 QString ContactChooser::leftOutText(const ContactsLeftOut& left)

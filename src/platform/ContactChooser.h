@@ -51,6 +51,9 @@ public:
 
     // "Not listed — beyond the first 100,000 contacts: 3; ...", or empty.
     static QString leftOutText(const ContactsLeftOut& left);
+    // On a touch screen: the rows, the search field and the buttons at least
+    // this many pixels tall; 0 leaves them as the style makes them.
+    static void setTouchTargetHeight(int pixels);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

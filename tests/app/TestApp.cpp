@@ -1,7 +1,10 @@
 #include "AppInstance.h"
 #include "ApplicationId.h"
 #include "AppStart.h"
+#include "DeletecardDlg.h"
 #include "DialerDlg.h"
+#include "EditcardDlg.h"
+#include "MainCardDlg.h"
 #include "MessageBoxes.h"
 #include "PhonecallDlg.h"
 #include "ResourceIds.h"
@@ -14,6 +17,9 @@
 #include <QDBusConnectionInterface>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -25,15 +31,60 @@
 #include <cstdlib>
 
 // The home screen, the program's start with tel: links and numbers, and the
-// rules every screen shares: typing, scrolling, the limit on stacked screens.
+// rules every screen shares: typing, scrolling, the limit on stacked screens,
+// the phone layout. The display is a phone's, 360 x 720.
 
 using namespace screentest;
 
 Q_DECLARE_METATYPE(LogFont)
+using Make = std::function<std::unique_ptr<CDialogBase>()>;
+Q_DECLARE_METATYPE(Make)
 
 namespace {
 
 const rlimit kSmallStack { 4u << 20, 4u << 20 };
+
+template <class S> Make make()
+{
+    return [] { return std::unique_ptr<CDialogBase>(new S); };
+}
+
+// One line per fault: what a finger presses under 40 px either way, an overlap, a control out of sight.
+QStringList faults(QWidget* window)
+{
+    QStringList out;
+    const auto check = [&out](const QString& name, const QRect& r, const QRect& within, bool pressed = true) {
+        out << (pressed && qMin(r.width(), r.height()) < 40 ? name + " small" : "")
+            << (within.contains(r) ? "" : name + " out of sight");
+    };
+    const QRect display = QGuiApplication::primaryScreen()->geometry();
+    QList<QRect> placed; // the screen's controls and menu bar, the chooser's search field and buttons
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const QString name = w->objectName() + w->metaObject()->className();
+        const QRect r(w->mapTo(window, QPoint()), w->size());
+        if (!w->isVisibleTo(window) || w->parentWidget()->inherits("QComboBox")
+            || !name.contains(QRegularExpression("^(ctl|search)|Button$|MenuBar$")))
+            continue;
+        check(name, r, window->rect(), !w->inherits("QLabel"));
+        for (const QRect& other : std::as_const(placed))
+            out << (other.intersects(r) ? name + " overlaps" : "");
+        placed << r;
+        if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            combo->showPopup();
+            for (int row = 0; row < combo->count(); ++row)
+                check(name + " row", combo->view()->visualRect(combo->model()->index(row, 0)), display);
+            combo->hidePopup();
+        }
+        if (auto* bar = qobject_cast<QMenuBar*>(w); QMenu* menu = bar ? bar->actions()[0]->menu() : nullptr)
+            for (QAction* entry : bar->actions() + menu->actions())
+                check(entry->text(), entry->menu() ? bar->actionGeometry(entry) : menu->actionGeometry(entry), display);
+    }
+    if (auto* list = window->findChild<QListView*>("contacts");
+        list && QTest::qWaitFor([list] { return list->model()->rowCount(); }))
+        check("contact row", list->visualRect(list->model()->index(0, 0)), display);
+    out.removeAll("");
+    return out;
+}
 
 // A real screen whose scroll extent the test sets.
 template <class S> struct Scrolling : S {
@@ -153,6 +204,7 @@ public:
         qEnvironmentVariableIsSet("DIALER_TEST_START")       ? startChild()
             : qEnvironmentVariableIsSet("DIALER_TEST_CHILD") ? runChild()
                                                              : void();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" DIALER_TEST_DATA "/phone-360x720.json");
     }
 
 private slots:
@@ -413,6 +465,52 @@ private slots:
         QCOMPARE((QList { home.scrollPos(), home.scrollBar()->value(), y0 - add->y() }), (QList { 54, 54, 54 }));
         QVERIFY(!desktop.scrollBar());
     }
+    void phoneLayout_data()
+    {
+        QTest::addColumn<Make>("make"); // the screen opened
+        QTest::addColumn<QStringList>("row"); // steps played on it ("menu": Phonebook, Contacts), the window measured
+        QTest::newRow("home") << make<CDialerDlg>() << QStringList { "", "CDialerDlg" };
+        QTest::newRow("add, PIN shown") << make<CMainCardDlg>() << QStringList { "1018>Pin~Base", "CMainCardDlg" };
+        QTest::newRow("make call") << make<Cphonecall>() << QStringList { "", "Cphonecall" };
+        QTest::newRow("confirm") << make<Cphonecall>() << QStringList { "1034>Home 1031=555 #1028", "CConfirmcall" };
+        QTest::newRow("delete") << make<CDeletecard>() << QStringList { "", "CDeletecard" };
+        QTest::newRow("edit, PIN shown") << make<CEditcard>() << QStringList { "1048>Work", "CEditcard" };
+        QTest::newRow("contact chooser") << make<Cphonecall>() << QStringList { "menu", "ContactChooser" };
+    }
+    void phoneLayout()
+    {
+        QFETCH(Make, make);
+        QFETCH(QStringList, row);
+        writeCardFile(fileBytes({ card(u"Home"), card(u"Work", u"5550100", u"1234") }));
+        QDir().mkpath(m_data.dir.filePath("dialer/contacts"));
+        QFile::copy(DIALER_TEST_DATA "/vcard/google-3.0.vcf", m_data.dir.filePath("dialer/contacts/a.vcf"));
+        setDeviceClassForTesting(DeviceClass::Professional);
+        const std::unique_ptr<CDialogBase> screen = make();
+        Script s;
+        QStringList found { "not measured" };
+        const auto measure = [&found](QWidget* w) { found = faults(w); };
+        s.screen(screen->metaObject()->className(), [&](QWidget* w) {
+            const bool self = row[1] == w->metaObject()->className();
+            self ? void() : void(s.closeScreen(qPrintable(row[1]), measure));
+            row[0] == "menu" ? w->findChild<QMenu*>()->actions()[0]->trigger() : play(s, w, row[0]);
+            self ? measure(w) : void();
+            static_cast<QDialog*>(w)->reject();
+        });
+        const bool ran = s.run(*screen);
+        setDeviceClassForTesting(DeviceClass::Other);
+        QVERIFY2(ran, qPrintable(s.report()));
+        QCOMPARE(found.join(", "), QString());
+    }
+    // The desktop class keeps the template's places.
+    void desktopKeepsTheTemplate()
+    {
+        CDialogBase screen(res::IDD_EDITCARD);
+        for (ControlTemplate c : dialogTemplate(res::IDD_EDITCARD).controls) {
+            c.rectDlu.setHeight(screen.item<QComboBox>(c.id) ? 14 : c.rectDlu.height());
+            QCOMPARE(screen.GetDlgItem(c.id)->geometry(), dialogUnitsFor(screen.font()).toPixels(c.rectDlu));
+        }
+    }
+
     // The real start, on no bus. Where no screen is due, a window would abort: there is no platform.
     void commandLine_data()
     {
@@ -428,6 +526,9 @@ private slots:
             { "--help", "--help", "0 " + tellink::helpText() },
             { "--version", "--version", "0 dialer 1.0\n" },
             { "unknown option", "--dial", no("unknown option --dial (see --help)") },
+            { "device class and link", "--device-class|phone|tel:+15550100200", call },
+            { "device class unknown", "--device-class=tablet",
+                no("--device-class=tablet is not a device class (phone or desktop)") },
             { "two", "1|2", no("give one tel: link or number, not 2") },
             { "letters", "tel:+1-555-CALL-NOW", no(bad + "it has letters, which cannot be dialled") },
             { "no digits", "(-)", no("not a valid phone number: it has no digits") },
@@ -457,6 +558,25 @@ private slots:
         QCOMPARE(
             QString::number(p.exitCode()) + " " + p.readAllStandardOutput() + (window ? "" : p.readAllStandardError()),
             seen);
+    }
+
+    // The option wins over the environment, and both over detection (no touch screen here: a desktop).
+    void deviceClassChosen_data()
+    {
+        QTest::addColumn<QStringList>("row"); // option, environment, the class chosen or the refusal
+        const QString bad = "DIALER_DEVICE_CLASS=%1 is not a device class (phone or desktop)";
+        for (const QStringList& row : QList<QStringList> { { "phone", "desktop", "phone" },
+                 { "desktop", "x", "desktop" }, { "", "phone", "phone" }, { "", "", "desktop" },
+                 { "", "Phone", bad.arg("Phone") }, { "", "\x1b[2J", bad.arg("...") } })
+            QTest::newRow(qPrintable(row.mid(0, 2).join(" over "))) << row;
+    }
+    void deviceClassChosen()
+    {
+        QFETCH(QStringList, row);
+        const QString refused = chooseDeviceClass(row[0], row[1]);
+        const QString seen = refused.isEmpty() && deviceClass() == DeviceClass::Professional ? "phone" : "desktop";
+        setDeviceClassForTesting(DeviceClass::Other);
+        QCOMPARE(refused.isEmpty() ? seen : refused, row[2]);
     }
 
     // Second launches reach the dialer running; a link refused over D-Bus opens nothing there.
