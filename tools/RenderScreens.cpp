@@ -13,10 +13,12 @@
 #include "PhonecallDlg.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
+#include "Translations.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,6 +74,7 @@ void writeCards()
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    installTranslations(QLocale::system()); // as the program does: LANG=es_ES.UTF-8 renders Spanish
     if (argc < 2) {
         std::fprintf(stderr, "usage: render_screens OUT_DIR [phone]\n");
         return 2;
@@ -95,7 +98,7 @@ int main(int argc, char* argv[])
     render<CMainCardDlg>(QStringLiteral("add-card"), [](QWidget* w) {
         type(w, res::IDC_ADD_CARDNAME, QStringLiteral("Night Owl"));
         type(w, res::IDC_ADD_ACCESS, QStringLiteral("8005550199"));
-        choose(w, res::IDC_ADD_PINOPTION, QStringLiteral("Pin Base"));
+        choose(w, res::IDC_ADD_PINOPTION, QCoreApplication::translate("DialogTemplates", "Pin Base"));
         type(w, res::IDC_ADD_PIN, QStringLiteral("4321"));
         type(w, res::IDC_ADD_PREFIX, QStringLiteral("011"));
         type(w, res::IDC_ADD_PAUSEPIN, QStringLiteral("2"));
