@@ -120,7 +120,7 @@
     </message>
     <message>
         <source>Confirm</source>
-        <translation>Bestätigen</translation>
+        <translation>Prüfen</translation>
     </message>
     <message>
         <source>You have selected to dial</source>

@@ -76,7 +76,7 @@
     </message>
     <message>
         <source>Access Number</source>
-        <translation>Número de acceso</translation>
+        <translation>Nº de acceso</translation>
     </message>
     <message>
         <source>Pin Option</source>
@@ -88,7 +88,7 @@
     </message>
     <message>
         <source>Prefix</source>
-        <translation>Prefijo</translation>
+        <translation>Pref.</translation>
     </message>
     <message>
         <source>Add</source>
@@ -116,7 +116,7 @@
     </message>
     <message>
         <source>( CC + AC + Number )</source>
-        <translation>( País + Área + Número )</translation>
+        <translation>( País + Área + Nº )</translation>
     </message>
     <message>
         <source>Confirm</source>
