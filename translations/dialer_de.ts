@@ -47,6 +47,38 @@
         <source>No matching contacts</source>
         <translation>Keine passenden Kontakte</translation>
     </message>
+    <message>
+        <source>mobile</source>
+        <translation>Mobil</translation>
+    </message>
+    <message>
+        <source>fax</source>
+        <translation>Fax</translation>
+    </message>
+    <message>
+        <source>pager</source>
+        <translation>Pager</translation>
+    </message>
+    <message>
+        <source>home</source>
+        <translation>privat</translation>
+    </message>
+    <message>
+        <source>work</source>
+        <translation>Arbeit</translation>
+    </message>
+    <message>
+        <source>main</source>
+        <translation>Haupt</translation>
+    </message>
+    <message>
+        <source>car</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>Andere</translation>
+    </message>
 </context>
 <context>
     <name>DialogTemplates</name>

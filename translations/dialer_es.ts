@@ -47,6 +47,38 @@
         <source>No matching contacts</source>
         <translation>Ningún contacto coincide</translation>
     </message>
+    <message>
+        <source>mobile</source>
+        <translation>móvil</translation>
+    </message>
+    <message>
+        <source>fax</source>
+        <translation>fax</translation>
+    </message>
+    <message>
+        <source>pager</source>
+        <translation>busca</translation>
+    </message>
+    <message>
+        <source>home</source>
+        <translation>casa</translation>
+    </message>
+    <message>
+        <source>work</source>
+        <translation>trabajo</translation>
+    </message>
+    <message>
+        <source>main</source>
+        <translation>principal</translation>
+    </message>
+    <message>
+        <source>car</source>
+        <translation>coche</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>otro</translation>
+    </message>
 </context>
 <context>
     <name>DialogTemplates</name>
