@@ -188,7 +188,7 @@
     </message>
     <message>
         <source>Pin Less</source>
-        <translation>Ohne PIN</translation>
+        <translation>Kein PIN</translation>
     </message>
 </context>
 <context>
