@@ -46,6 +46,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quorin.org/dialer/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Beyond the libraries: the faces the screens' fonts resolve to.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-liberation2")
-# Wayland sessions (Linux phones), the modem, and tel: handoff to the desktop.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, modemmanager, xdg-utils")
+# Wayland sessions (Linux phones), the modem, tel: handoff to the desktop, and
+# Qt's own translations (the message boxes' OK and Cancel): the dialer's own
+# are built in, and without Qt's the buttons stay English, nothing fails.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, modemmanager, xdg-utils, qt6-translations-l10n")
 include(CPack)

@@ -11,6 +11,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # lrelease builds the translations; Qt's own translations (its message
+  # boxes' buttons) are loaded at run time.
+  qt6-l10n-tools qt6-translations-l10n
   dbus-daemon python3-dbusmock
   # The call tests run Debian's own ModemManager daemon on a private bus.
   # Where systemd runs, installing it also starts the system's daemon, which

@@ -1,6 +1,7 @@
 # The screens and the program. One library so that tests drive exactly the
 # code the program runs.
 qt_add_resources(DIALER_RESOURCES ${CMAKE_CURRENT_LIST_DIR}/res/res.qrc)
+include(${CMAKE_CURRENT_LIST_DIR}/i18n.cmake)
 
 file(GLOB DIALER_SCREEN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_LIST_DIR}/screens/*.cpp
@@ -21,6 +22,7 @@ add_library(dialerui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/app/PhoneLayout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/ScrollRules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/app/TelLink.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app/Translations.cpp
   ${DIALER_SCREEN_SOURCES}
 )
 target_include_directories(dialerui PUBLIC

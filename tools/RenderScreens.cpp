@@ -14,10 +14,12 @@
 #include "PhonecallDlg.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
+#include "Translations.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -95,6 +97,7 @@ int main(int argc, char* argv[])
     if (g_phone) // the offscreen platform with one screen the size of a phone's
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" DIALER_TEST_DATA "/phone-360x720.json");
     QApplication app(argc, argv);
+    installTranslations(QLocale::system()); // as the program does: LANG=es_ES.UTF-8 renders Spanish
     if (argc < 2) {
         std::fprintf(stderr, "usage: render_screens OUT_DIR [phone]\n");
         return 2;
@@ -117,7 +120,7 @@ int main(int argc, char* argv[])
     render<CMainCardDlg>(QStringLiteral("add-card"), [](QWidget* w) {
         type(w, res::IDC_ADD_CARDNAME, QStringLiteral("Night Owl"));
         type(w, res::IDC_ADD_ACCESS, QStringLiteral("8005550199"));
-        choose(w, res::IDC_ADD_PINOPTION, QStringLiteral("Pin Base"));
+        choose(w, res::IDC_ADD_PINOPTION, QCoreApplication::translate("DialogTemplates", "Pin Base"));
         type(w, res::IDC_ADD_PIN, QStringLiteral("4321"));
         type(w, res::IDC_ADD_PREFIX, QStringLiteral("011"));
         type(w, res::IDC_ADD_PAUSEPIN, QStringLiteral("2"));

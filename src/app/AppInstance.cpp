@@ -103,7 +103,8 @@ public slots:
         if (!number.ok())
             return sendErrorReply(QDBusError::InvalidArgs, number.error);
         if (!requestMakeCall(number.digits))
-            sendErrorReply(QDBusError::LimitsExceeded, QStringLiteral("too many links are waiting"));
+            sendErrorReply(
+                QDBusError::LimitsExceeded, QCoreApplication::translate("Messages", "too many links are waiting"));
     }
     Q_SCRIPTABLE void ActivateAction(const QString&, const QVariantList&, const QVariantMap&)
     {
@@ -239,7 +240,8 @@ int handOver(const QDBusConnection& bus, const QString& number, int timeoutMs)
     if (answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs"))
         return fail(answer.errorMessage(), 2);
     const QString message
-        = QStringLiteral("The dialer that is running did not take the number: %1").arg(answer.errorMessage());
+        = QCoreApplication::translate("Messages", "The dialer that is running did not take the number: %1")
+              .arg(answer.errorMessage());
     fail(message, 1);
     AppMessageBox(message);
     return 1;

@@ -6,8 +6,10 @@
 #include "DialerDlg.h"
 #include "DialogBase.h"
 #include "TelLink.h"
+#include "Translations.h"
 
 #include <QApplication>
+#include <QLocale>
 
 #include <cstdio>
 
@@ -47,6 +49,8 @@ int runDialer(int& argc, char** argv, QObject* watcher)
     if (watcher)
         app.installEventFilter(watcher);
     QApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
+    // Before anything is shown: the hand-over below may already tell of a failure.
+    installTranslations(QLocale::system());
     if (const std::optional<int> status = appinstance::claimOrHandOver(command.number))
         return *status;
     QApplication::setWindowIcon(applicationIcon()); // a copy that hands over shows nothing

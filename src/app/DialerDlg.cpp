@@ -87,7 +87,7 @@ void CDialerDlg::OnAdd()
 void CDialerDlg::OnMakeCall()
 {
     if (!cardAvailable()) {
-        AppMessageBox(QStringLiteral("Card is not Available"));
+        AppMessageBox(QCoreApplication::translate("Messages", "Card is not Available"));
         return;
     }
     runScreen<Cphonecall>(this);
@@ -96,7 +96,7 @@ void CDialerDlg::OnMakeCall()
 void CDialerDlg::OnEditCard()
 {
     if (!cardAvailable()) {
-        AppMessageBox(QStringLiteral("Card is not Available"));
+        AppMessageBox(QCoreApplication::translate("Messages", "Card is not Available"));
         return;
     }
     runScreen<CEditcard>(this);
@@ -105,7 +105,7 @@ void CDialerDlg::OnEditCard()
 void CDialerDlg::OnDeleteCard()
 {
     if (!cardAvailable()) {
-        AppMessageBox(QStringLiteral("Card is not Available"));
+        AppMessageBox(QCoreApplication::translate("Messages", "Card is not Available"));
         return;
     }
     runScreen<CDeletecard>(this);
@@ -113,7 +113,8 @@ void CDialerDlg::OnDeleteCard()
 
 void CDialerDlg::OnExit()
 {
-    if (QuestionBox(this, QStringLiteral("Are you sure you want to exit Application, Press OK to Quit")))
+    if (QuestionBox(this,
+            QCoreApplication::translate("Messages", "Are you sure you want to exit Application, Press OK to Quit")))
         std::exit(0); // every stacked screen goes with the process
 }
 
@@ -131,7 +132,7 @@ void OpenMakeCallFor(const QString& number)
     CardBook book;
     CardFile::load(book);
     if (book.count() == 0) {
-        AppMessageBox(QStringLiteral("Card is not Available"));
+        AppMessageBox(QCoreApplication::translate("Messages", "Card is not Available"));
         return;
     }
     Cphonecall screen(CDialogBase::topScreen(), number);

@@ -6,6 +6,7 @@
 #include "PhoneLayout.h"
 #include "ResourceIds.h"
 #include "ScrollRules.h"
+#include "Translations.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -243,7 +244,7 @@ CDialogBase::CDialogBase(int templateId, QWidget*)
     , m_fullScreen(isFullScreenClass(deviceClass()))
 {
     installFontSubstitutes();
-    setWindowTitle(m_template.caption);
+    setWindowTitle(templateText(m_template.caption));
     QFont font(faceFor(m_template.fontFace));
     font.setPointSize(m_template.fontPointSize);
     setFont(font);
@@ -268,14 +269,14 @@ void CDialogBase::createControls()
             break;
         }
         case ControlKind::Label: {
-            auto* label = new QLabel(c.text, this);
+            auto* label = new QLabel(templateText(c.text), this);
             label->setWordWrap(true);
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             w = label;
             break;
         }
         case ControlKind::Button: {
-            auto* button = new QPushButton(c.text, this);
+            auto* button = new QPushButton(templateText(c.text), this);
             button->setAutoDefault(true);
             w = button;
             break;
@@ -478,8 +479,8 @@ QMenuBar* CDialogBase::CreateMenuBar()
     const MenuTemplate& tpl = phonebookMenu();
     m_menuBar = new QMenuBar(this);
     m_menuBar->setNativeMenuBar(false);
-    QMenu* popup = m_menuBar->addMenu(tpl.popupText);
-    QAction* action = popup->addAction(tpl.commandText);
+    QMenu* popup = m_menuBar->addMenu(templateText(tpl.popupText));
+    QAction* action = popup->addAction(templateText(tpl.commandText));
     action->setData(tpl.commandId);
     giveContactsShortcut(action);
     connect(action, &QAction::triggered, this, [this, id = tpl.commandId] {
@@ -605,7 +606,8 @@ CDialogBase* CDialogBase::topScreen()
 int CDialogBase::DoModal()
 {
     if (!stackdepth::roomForAnotherScreen()) {
-        AppMessageBox(QStringLiteral("Too many screens are open. Exit and start the dialer again."));
+        AppMessageBox(
+            QCoreApplication::translate("Messages", "Too many screens are open. Exit and start the dialer again."));
         return res::IDCANCEL;
     }
     if (!m_opened) {

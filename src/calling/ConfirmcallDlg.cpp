@@ -9,6 +9,7 @@
 #include "PhoneService.h"
 #include "ResourceIds.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 
 #include <string>
@@ -92,7 +93,7 @@ void CConfirmcall::OnPlaceCall()
     // A dial string that failed to compose is never dialled, and no failure
     // takes the user away: they stay here to try again or Cancel.
     if (composed.failureMessage) {
-        AppMessageBox(QString::fromUtf8(composed.failureMessage));
+        AppMessageBox(QCoreApplication::translate("Messages", composed.failureMessage));
         return;
     }
     PHONEMAKECALLINFO info {};

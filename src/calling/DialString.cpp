@@ -3,6 +3,13 @@
 #include <new>
 #include <vector>
 
+// The failure texts are marked for Qt's translation tools, and the screen
+// that shows one translates it; this code stays free of Qt, so the marker is
+// defined here as Qt defines it.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(context, text) text
+#endif
+
 namespace {
 
 bool isDialCharacter(char16_t c)
@@ -105,7 +112,7 @@ ComposeResult ComposeDialString(
 {
     const std::u16string destination = prefix + number;
     if (destination.empty())
-        return { hr::E_FAIL, {}, "Please Enter the Phone Number" };
+        return { hr::E_FAIL, {}, QT_TRANSLATE_NOOP("Messages", "Please Enter the Phone Number") };
 
     // The destination is measured and stripped whole rather than first being
     // squeezed into a 64-character buffer: a contact's number is not bound by
@@ -115,22 +122,22 @@ ComposeResult ComposeDialString(
     // 256-character dial string fails the build.
     std::size_t length = 0;
     if (const auto s = StringCchLengthW(destination.c_str(), kDialTextCch, &length); hr::failed(s))
-        return { s, {}, "StringCchLength failed" };
+        return { s, {}, QT_TRANSLATE_NOOP("Messages", "StringCchLength failed") };
 
     std::vector<char16_t> stripped;
     try {
         stripped.assign(length + 1, u'\0');
     } catch (const std::bad_alloc&) {
-        return { hr::E_FAIL, {}, "destination number is NULL" };
+        return { hr::E_FAIL, {}, QT_TRANSLATE_NOOP("Messages", "destination number is NULL") };
     }
 
     if (const auto s = StripNonPhoneDigits(stripped.data(), stripped.size(), destination.c_str(), length);
         hr::failed(s))
-        return { s, {}, "StripNonPhoneDigits failed" };
+        return { s, {}, QT_TRANSLATE_NOOP("Messages", "StripNonPhoneDigits failed") };
 
     std::array<char16_t, kDialTextCch> dial {};
     if (const auto s = BuildDialString(dial.data(), dial.size(), stripped.data(), card, work); hr::failed(s))
-        return { s, {}, "BuildDialString failed" };
+        return { s, {}, QT_TRANSLATE_NOOP("Messages", "BuildDialString failed") };
 
     return { hr::S_OK, std::u16string(dial.data()), nullptr };
 }

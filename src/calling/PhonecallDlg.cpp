@@ -8,6 +8,7 @@
 #include "ResourceIds.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -117,12 +118,12 @@ void Cphonecall::OnSelchangeCardList()
 void Cphonecall::OnDial()
 {
     if (GetDlgItemText(res::IDC_CALL_CARDNAME).size() < 1) {
-        AppMessageBox(QStringLiteral("Please select card"));
+        AppMessageBox(QCoreApplication::translate("Messages", "Please select card"));
         return;
     }
     // Only emptiness is checked here; what gets dialled is settled at confirmation.
     if (GetDlgItemText(res::IDC_CALL_NUMBER).isEmpty()) {
-        AppMessageBox(QStringLiteral("Please Enter the Phone Number"));
+        AppMessageBox(QCoreApplication::translate("Messages", "Please Enter the Phone Number"));
         return;
     }
     CConfirmcall confirm(this);

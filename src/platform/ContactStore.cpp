@@ -1,5 +1,6 @@
 #include "ContactStore.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
@@ -426,6 +427,27 @@ void appendDigits(QString& out, std::string_view utf8)
     });
 }
 
+// The words phoneLabel gives, in the user's language, looked up once for all
+// the contacts; a label the card wrote itself stays as written.
+void translateLabel(std::string& label)
+{
+    static const std::vector<std::pair<std::string, std::string>> words = [] {
+        std::vector<std::pair<std::string, std::string>> out;
+        for (const char* word :
+            { QT_TRANSLATE_NOOP("ContactChooser", "mobile"), QT_TRANSLATE_NOOP("ContactChooser", "fax"),
+                QT_TRANSLATE_NOOP("ContactChooser", "pager"), QT_TRANSLATE_NOOP("ContactChooser", "home"),
+                QT_TRANSLATE_NOOP("ContactChooser", "work"), QT_TRANSLATE_NOOP("ContactChooser", "main"),
+                QT_TRANSLATE_NOOP("ContactChooser", "car"), QT_TRANSLATE_NOOP("ContactChooser", "other") })
+            out.emplace_back(word, QCoreApplication::translate("ContactChooser", word).toStdString());
+        return out;
+    }();
+    for (const auto& [english, shown] : words)
+        if (label == english) {
+            label = shown;
+            return;
+        }
+}
+
 // Contacts with what a search looks in, one after the other: the folded
 // name first, which is also the sort key, then the other texts and numbers
 // (kSearchSeparator between them), and apart from them the digits of the
@@ -464,6 +486,7 @@ struct Batch {
         for (const VCardPhone& phone : card.phones) {
             const bool mobile = c.mobile.isEmpty() && phone.number == card.mobile;
             scratch = phoneLabel(phone);
+            translateLabel(scratch);
             if (scratch.empty()) {
                 c.phones.push_back(fromUtf8(phone.number));
                 if (mobile)

@@ -57,7 +57,7 @@ bool noAnswer(const QDBusMessage& reply)
 
 QString withDetail(const char* text, const QString& detail)
 {
-    return detail.isEmpty() ? QString::fromUtf8(text) : QString::fromUtf8(text) + u'\n' + detail;
+    return detail.isEmpty() ? messages::text(text) : messages::text(text) + u'\n' + detail;
 }
 
 QString unreadable(const char* text, const char* what, const QString& signature)
@@ -78,7 +78,7 @@ QString replyFault(const QDBusMessage& reply, const char* signature, const char*
             : unreadable(messages::kModemManagerUnreadable, method, reply.signature());
     }
     if (noAnswer(reply))
-        return QString::fromUtf8(messages::kModemManagerSilent);
+        return messages::text(messages::kModemManagerSilent);
     return withDetail(refusal, reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage());
 }
 
@@ -87,7 +87,7 @@ QString replyFault(const QDBusMessage& reply, const char* signature, const char*
 QString placementFault(const QDBusMessage& reply, const char* signature, const char* method)
 {
     if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == QLatin1String(mm::kUnauthorized))
-        return QString::fromUtf8(messages::kNotAllowedToCall) + reply.errorMessage();
+        return messages::text(messages::kNotAllowedToCall) + reply.errorMessage();
     return replyFault(reply, signature, method, messages::kModemRefusedCall);
 }
 
@@ -119,7 +119,7 @@ void findVoiceModem(const QDBusConnection& bus, std::chrono::milliseconds timeou
         // Any other error is no system bus, a bus without ModemManager, or
         // one that will not let us near it: no modem either way.
         if (reply.type() != QDBusMessage::ReplyMessage) {
-            found({ {}, noAnswer(reply) ? QString::fromUtf8(messages::kModemManagerSilent) : QString() });
+            found({ {}, noAnswer(reply) ? messages::text(messages::kModemManagerSilent) : QString() });
             return;
         }
         if (reply.signature() != u"a{oa{sa{sv}}}") {
@@ -181,7 +181,7 @@ void ModemManagerCall::send(const QDBusMessage& request, std::chrono::millisecon
 void ModemManagerCall::place()
 {
     if (m_number.isEmpty()) {
-        fault(QString::fromUtf8(messages::kNoNumber), Cleanup::None);
+        fault(messages::text(messages::kNoNumber), Cleanup::None);
         return;
     }
     QDBusMessage create = callMethod(m_modemPath, mm::kVoiceInterface, "CreateCall");
@@ -421,7 +421,7 @@ void ModemManagerCall::onRefusedToneState(const QDBusMessage& reply)
     if (!state || *state == mm::Terminated)
         finish(endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
     else
-        finish(m_refusal + u'\n' + QString::fromUtf8(messages::kTonesNotSent) + tonesNotSent());
+        finish(m_refusal + u'\n' + messages::text(messages::kTonesNotSent) + tonesNotSent());
 }
 
 // Empty when every tone went out: `none` when no tone did; `some`, and which
@@ -431,8 +431,8 @@ QString ModemManagerCall::endedBeforeTones(const char* none, const char* some) c
     if (!tonesLeft())
         return {};
     if (!m_sentAny)
-        return QString::fromUtf8(none);
-    return QString::fromUtf8(some) + u'\n' + QString::fromUtf8(messages::kTonesNotSent) + tonesNotSent();
+        return messages::text(none);
+    return messages::text(some) + u'\n' + messages::text(messages::kTonesNotSent) + tonesNotSent();
 }
 
 QString ModemManagerCall::tonesNotSent() const

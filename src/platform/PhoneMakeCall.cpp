@@ -30,7 +30,7 @@ std::int32_t fail(std::int32_t status, const QString& why)
 
 std::int32_t PhoneMakeCall(const PHONEMAKECALLINFO* info)
 {
-    const QString invalid = QString::fromUtf8(phone::messages::kInvalidRequest);
+    const QString invalid = phone::messages::text(phone::messages::kInvalidRequest);
     constexpr std::size_t fieldsRead = offsetof(PHONEMAKECALLINFO, pszDestAddress) + sizeof(const char16_t*);
     if (info == nullptr || info->cbSize < fieldsRead || info->pszDestAddress == nullptr)
         return fail(kPhoneCallInvalidArg, invalid);
@@ -41,9 +41,9 @@ std::int32_t PhoneMakeCall(const PHONEMAKECALLINFO* info)
             return fail(kPhoneCallInvalidArg, invalid);
     }
     if (length == 0)
-        return fail(kPhoneCallInvalidArg, QString::fromUtf8(phone::messages::kNoNumber));
+        return fail(kPhoneCallInvalidArg, phone::messages::text(phone::messages::kNoNumber));
     if (QCoreApplication::instance() == nullptr)
-        return fail(kPhoneCallFailed, QString::fromUtf8(phone::messages::kNoPhoneService));
+        return fail(kPhoneCallFailed, phone::messages::text(phone::messages::kNoPhoneService));
 
     const QString dialString = QString::fromUtf16(info->pszDestAddress, static_cast<qsizetype>(length));
     // The caller waits for the phone service in a loop of its own, so that

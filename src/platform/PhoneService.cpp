@@ -39,7 +39,7 @@ PhoneService::PhoneService(QObject* parent)
 void PhoneService::placeCall(const QString& dialString, Placed placed)
 {
     if (m_placed) {
-        placed({ false, QString::fromUtf8(messages::kPlacingAnother) });
+        placed({ false, messages::text(messages::kPlacingAnother) });
         return;
     }
     m_placed = std::move(placed);
@@ -72,7 +72,7 @@ void PhoneService::placeThroughModem(const QDBusConnection& bus, const QString& 
 void PhoneService::placeThroughTel(const QString& dialString)
 {
     if (!m_tel) {
-        endPlacement({ false, QString::fromUtf8(messages::kNoPhoneService) });
+        endPlacement({ false, messages::text(messages::kNoPhoneService) });
         return;
     }
     m_tel(QUrl(telUriFor(dialString), QUrl::StrictMode), [this, placement = m_placement](const QString& error) {
@@ -121,7 +121,7 @@ void PhoneService::setFailureNotifier(FailureNotifier notifier)
 
 bool PhoneService::defaultQuestion(const QString& tones)
 {
-    const QString text = QString::fromUtf8(messages::kSendTonesQuestion) + u'\n' + tones;
+    const QString text = messages::text(messages::kSendTonesQuestion) + u'\n' + tones;
     return QMessageBox::question(QApplication::activeWindow(), QGuiApplication::applicationDisplayName(), text,
                QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
         == QMessageBox::Yes;
@@ -160,16 +160,16 @@ PhoneService::TelHandler PhoneService::desktopTelHandler()
             query->deleteLater();
             const QString id = QString::fromUtf8(query->read(4096)).section(u';', 0, 0).trimmed();
             if (status != QProcess::NormalExit || code != 0 || id.isEmpty())
-                done(QString::fromUtf8(messages::kNoPhoneService));
+                done(messages::text(messages::kNoPhoneService));
             else if (!telhandlers::isOwnDesktopId(id))
-                done(QDesktopServices::openUrl(url) ? QString() : QString::fromUtf8(messages::kTelHandlerFailed));
+                done(QDesktopServices::openUrl(url) ? QString() : messages::text(messages::kTelHandlerFailed));
             else
                 openWithNextHandler(url, done);
         });
         connect(query, &QProcess::errorOccurred, this, [query, done](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart) {
                 query->deleteLater();
-                done(QString::fromUtf8(messages::kNoPhoneService));
+                done(messages::text(messages::kNoPhoneService));
             }
         });
         query->start(QStringLiteral("xdg-mime"),
@@ -187,11 +187,11 @@ void PhoneService::openWithNextHandler(const QUrl& url, std::function<void(const
             if (!self)
                 return;
             if (command.isEmpty())
-                done(QString::fromUtf8(messages::kNoOtherTelHandler));
+                done(messages::text(messages::kNoOtherTelHandler));
             else
                 done(QProcess::startDetached(command.front(), command.mid(1))
                         ? QString()
-                        : QString::fromUtf8(messages::kTelHandlerFailed));
+                        : messages::text(messages::kTelHandlerFailed));
         });
     });
 }

@@ -2,6 +2,8 @@
 
 #include "MessageBoxes.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace cardscreens {
@@ -10,7 +12,7 @@ namespace {
 // Saves are atomic, so whatever failed, the file still holds what it held.
 QString notSavedText(const std::error_code& error)
 {
-    return QStringLiteral("Your change was not saved: %1. The card file is as it was.")
+    return QCoreApplication::translate("Messages", "Your change was not saved: %1. The card file is as it was.")
         .arg(QString::fromStdString(error.message()));
 }
 
@@ -34,19 +36,20 @@ QStringList completeNames(const CardBook& book, const LoadResult& loaded)
 
 QString bookFullText()
 {
-    return QStringLiteral("The card book is full: delete a card before adding another.");
+    return QCoreApplication::translate("Messages", "The card book is full: delete a card before adding another.");
 }
 
 BookChange::BookChange(CardBook& book)
     : m_book(book)
 {
     if (m_lock.error() == std::errc::operation_would_block) {
-        AppMessageBox(
-            QStringLiteral("The card book is in use by another copy of this program. Nothing was saved: try again."));
+        AppMessageBox(QCoreApplication::translate(
+            "Messages", "The card book is in use by another copy of this program. Nothing was saved: try again."));
     } else if (m_lock.error()) {
         refuse(notSavedText(m_lock.error()));
     } else if (reload(m_book).tooBig) {
-        refuse(QStringLiteral("The card file is too big to rewrite safely. It was left as it is: nothing was saved."));
+        refuse(QCoreApplication::translate(
+            "Messages", "The card file is too big to rewrite safely. It was left as it is: nothing was saved."));
     }
 }
 

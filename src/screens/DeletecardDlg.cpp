@@ -6,13 +6,17 @@
 #include "ResourceIds.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 
 using namespace cardscreens;
 
 namespace {
-const QString kCardList = QStringLiteral("Card List");
+QString cardList()
+{
+    return QCoreApplication::translate("DialogTemplates", "Card List");
+}
 } // namespace
 
 CDeletecard::CDeletecard(QWidget* parent)
@@ -42,7 +46,7 @@ bool CDeletecard::OnInitDialog()
     CDialogBase::OnInitDialog();
     // A drop-down list shows its text only for an entry; with nothing
     // selected the placeholder stands in for "Card List".
-    m_cardList->setPlaceholderText(kCardList);
+    m_cardList->setPlaceholderText(cardList());
     m_cardList->setCurrentIndex(-1);
     const LoadResult loaded = CardFile::load(m_book);
     for (const QString& name : completeNames(m_book, loaded))
@@ -70,11 +74,11 @@ void CDeletecard::OnDelete()
 {
     const int selected = GetCurSel(res::IDC_DEL_CARDLIST);
     if (selected < 0) {
-        AppMessageBox(QStringLiteral("Please select Card"));
+        AppMessageBox(QCoreApplication::translate("Messages", "Please select Card"));
         showName(false);
         return;
     }
-    if (!QuestionBox(this, QStringLiteral("Are you sure you want to delete this Telvane?"))) {
+    if (!QuestionBox(this, QCoreApplication::translate("Messages", "Are you sure you want to delete this Telvane?"))) {
         SaveAndReturn();
         showName(false);
         return;

@@ -6,13 +6,21 @@
 #include "ResourceIds.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 
 using namespace cardscreens;
 
 namespace {
-const QString kPinBase = QStringLiteral("Pin Base");
-const QString kPinLess = QStringLiteral("Pin Less");
+// The entries are compared as shown, so in the user's language.
+QString pinBase()
+{
+    return QCoreApplication::translate("DialogTemplates", "Pin Base");
+}
+QString pinLess()
+{
+    return QCoreApplication::translate("DialogTemplates", "Pin Less");
+}
 } // namespace
 
 CEditcard::CEditcard(QWidget* parent)
@@ -61,8 +69,8 @@ bool CEditcard::OnInitDialog()
     LimitText(res::IDC_EDIT_PREFIX, 5);
     LimitText(res::IDC_EDIT_CARDNAME, 20);
     LimitText(res::IDC_EDIT_PAUSEPIN, 1);
-    AddString(res::IDC_EDIT_PINOPTION, kPinBase);
-    AddString(res::IDC_EDIT_PINOPTION, kPinLess);
+    AddString(res::IDC_EDIT_PINOPTION, pinBase());
+    AddString(res::IDC_EDIT_PINOPTION, pinLess());
     ShowItem(res::IDC_EDIT_PIN, false);
     SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, true);
     return true; // the focus goes to the first tab stop, the card list
@@ -83,11 +91,11 @@ void CEditcard::showCard(const CardRecord& card)
     SetDlgItemText(res::IDC_EDIT_PAUSEPIN, qs(card.pauseBeforePin));
     if (!card.hasPin()) {
         ShowItem(res::IDC_EDIT_PIN, false);
-        SetDlgItemText(res::IDC_EDIT_PINOPTION, kPinLess);
+        SetDlgItemText(res::IDC_EDIT_PINOPTION, pinLess());
         SetDlgItemText(res::IDC_EDIT_PAUSEPIN, QStringLiteral("0"));
         SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, true);
     } else {
-        SetDlgItemText(res::IDC_EDIT_PINOPTION, kPinBase);
+        SetDlgItemText(res::IDC_EDIT_PINOPTION, pinBase());
         ShowItem(res::IDC_EDIT_PIN, true);
         SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, false);
     }
@@ -106,7 +114,7 @@ void CEditcard::OnCardSelect()
 
 void CEditcard::OnPinOptionChange()
 {
-    if (GetLBText(res::IDC_EDIT_PINOPTION, GetCurSel(res::IDC_EDIT_PINOPTION)) != kPinBase) {
+    if (GetLBText(res::IDC_EDIT_PINOPTION, GetCurSel(res::IDC_EDIT_PINOPTION)) != pinBase()) {
         ShowItem(res::IDC_EDIT_PIN, false);
         SetDlgItemText(res::IDC_EDIT_PAUSEPIN, QStringLiteral("0"));
         SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, true);
@@ -125,19 +133,19 @@ void CEditcard::OnPinOptionChange()
 QString CEditcard::validationFailure() const
 {
     if (GetDlgItemText(res::IDC_EDIT_CARDLIST).isEmpty())
-        return QStringLiteral("Please select card");
+        return QCoreApplication::translate("Messages", "Please select card");
     // An empty name would end the book at this card and drop every card
     // after it at the save, so the add screen's refusals apply here too.
     if (m_cardName->text().isEmpty())
-        return QStringLiteral("Card Name must not be blank");
+        return QCoreApplication::translate("Messages", "Card Name must not be blank");
     if (m_accessNumber->text().isEmpty())
-        return QStringLiteral("Access Number must not be blank");
-    if (GetDlgItemText(res::IDC_EDIT_PINOPTION) == kPinBase && m_pin->text().isEmpty())
-        return QStringLiteral("Pin Option field must not be blank");
+        return QCoreApplication::translate("Messages", "Access Number must not be blank");
+    if (GetDlgItemText(res::IDC_EDIT_PINOPTION) == pinBase() && m_pin->text().isEmpty())
+        return QCoreApplication::translate("Messages", "Pin Option field must not be blank");
     if (m_pauseBeforePin->text().isEmpty())
-        return QStringLiteral("Pause Before Pin must not be blank");
+        return QCoreApplication::translate("Messages", "Pause Before Pin must not be blank");
     if (m_pauseBeforeNumber->text().isEmpty())
-        return QStringLiteral("Pause Before Number must not be blank");
+        return QCoreApplication::translate("Messages", "Pause Before Number must not be blank");
     return {};
 }
 
@@ -145,7 +153,7 @@ CardRecord CEditcard::cardFromFields() const
 {
     CardRecord card { u16(m_cardName->text()), u16(m_accessNumber->text()), u16(m_pin->text()),
         u16(m_pauseBeforeNumber->text()), u16(m_prefix->text()), u16(m_pauseBeforePin->text()) };
-    if (GetDlgItemText(res::IDC_EDIT_PINOPTION) != kPinBase) {
+    if (GetDlgItemText(res::IDC_EDIT_PINOPTION) != pinBase()) {
         card.pin.clear();
         card.pauseBeforePin.clear();
     }
@@ -162,7 +170,8 @@ bool CEditcard::isGone() const
 
 QString CEditcard::goneText()
 {
-    return QStringLiteral("This card no longer exists: it was deleted meanwhile. Nothing was saved.");
+    return QCoreApplication::translate(
+        "Messages", "This card no longer exists: it was deleted meanwhile. Nothing was saved.");
 }
 
 void CEditcard::OnSave()
@@ -180,11 +189,11 @@ void CEditcard::OnSave()
     // The book still holds the edited card under its old name, so only a
     // second card of the typed name makes a duplicate.
     if (m_book.countNamed(u16(m_cardName->text())) == 2) {
-        AppMessageBox(QStringLiteral("Card name exist.Please Edit card with different name"));
+        AppMessageBox(QCoreApplication::translate("Messages", "Card name exist.Please Edit card with different name"));
         ShowHomeScreen();
         return;
     }
-    if (!QuestionBox(this, QStringLiteral("Telvane information updated sucessfully!!"))) {
+    if (!QuestionBox(this, QCoreApplication::translate("Messages", "Telvane information updated sucessfully!!"))) {
         ShowHomeScreen();
         return;
     }

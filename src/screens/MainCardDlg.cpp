@@ -6,13 +6,21 @@
 #include "ResourceIds.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 
 using namespace cardscreens;
 
 namespace {
-const QString kPinBase = QStringLiteral("Pin Base");
-const QString kPinLess = QStringLiteral("Pin Less");
+// The entries are compared as shown, so in the user's language.
+QString pinBase()
+{
+    return QCoreApplication::translate("DialogTemplates", "Pin Base");
+}
+QString pinLess()
+{
+    return QCoreApplication::translate("DialogTemplates", "Pin Less");
+}
 } // namespace
 
 CMainCardDlg::CMainCardDlg(QWidget* parent)
@@ -53,9 +61,9 @@ bool CMainCardDlg::OnInitDialog()
     CDialogBase::OnInitDialog();
     ScrollSetUp();
     ShowItem(res::IDC_ADD_PIN, false);
-    AddString(res::IDC_ADD_PINOPTION, kPinLess);
-    AddString(res::IDC_ADD_PINOPTION, kPinBase);
-    m_pinOption->setCurrentIndex(1); // "Pin Less", by the sorting
+    AddString(res::IDC_ADD_PINOPTION, pinLess());
+    AddString(res::IDC_ADD_PINOPTION, pinBase());
+    m_pinOption->setCurrentIndex(m_pinOption->findText(pinLess())); // second by the sorting, in English
     SetItemReadOnly(res::IDC_ADD_PAUSEPIN, true);
     CardFile::load(m_book);
     LimitText(res::IDC_ADD_PIN, 10);
@@ -70,25 +78,25 @@ bool CMainCardDlg::OnInitDialog()
 void CMainCardDlg::OnPinOptionChange()
 {
     // The fields keep their texts: a hidden PIN is still stored.
-    const bool pinBase = GetLBText(res::IDC_ADD_PINOPTION, GetCurSel(res::IDC_ADD_PINOPTION)) == kPinBase;
-    ShowItem(res::IDC_ADD_PIN, pinBase);
-    SetItemReadOnly(res::IDC_ADD_PAUSEPIN, !pinBase);
+    const bool withPin = GetLBText(res::IDC_ADD_PINOPTION, GetCurSel(res::IDC_ADD_PINOPTION)) == pinBase();
+    ShowItem(res::IDC_ADD_PIN, withPin);
+    SetItemReadOnly(res::IDC_ADD_PAUSEPIN, !withPin);
 }
 
 QString CMainCardDlg::validationFailure() const
 {
     if (m_cardName->text().isEmpty())
-        return QStringLiteral("Card Name must not be blank");
+        return QCoreApplication::translate("Messages", "Card Name must not be blank");
     if (m_accessNumber->text().isEmpty())
-        return QStringLiteral("Access Number must not be blank");
+        return QCoreApplication::translate("Messages", "Access Number must not be blank");
     if (IsItemShown(res::IDC_ADD_PIN)) {
         if (m_pin->text().isEmpty())
-            return QStringLiteral("Pin Option field must not be blank");
+            return QCoreApplication::translate("Messages", "Pin Option field must not be blank");
         if (m_pauseBeforePin->text().isEmpty())
-            return QStringLiteral("Pause Before Pin must not be blank");
+            return QCoreApplication::translate("Messages", "Pause Before Pin must not be blank");
     }
     if (m_pauseBeforeNumber->text().isEmpty())
-        return QStringLiteral("Pause Before Number must not be blank");
+        return QCoreApplication::translate("Messages", "Pause Before Number must not be blank");
     return {};
 }
 
@@ -101,7 +109,7 @@ CardRecord CMainCardDlg::cardFromFields() const
 // A name the book already holds is refused, and a fresh add screen opened.
 void CMainCardDlg::refuseDuplicate()
 {
-    AppMessageBox(QStringLiteral("Card name exist.Please add card with different name"));
+    AppMessageBox(QCoreApplication::translate("Messages", "Card name exist.Please add card with different name"));
     CMainCardDlg again(this);
     again.DoModal();
 }
@@ -123,7 +131,7 @@ void CMainCardDlg::OnAdd()
         AppMessageBox(bookFullText());
         return;
     }
-    if (!QuestionBox(this, QStringLiteral("Are you sure you want to add this Telvane?"))) {
+    if (!QuestionBox(this, QCoreApplication::translate("Messages", "Are you sure you want to add this Telvane?"))) {
         ShowHomeScreen();
         return;
     }

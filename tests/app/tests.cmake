@@ -5,3 +5,5 @@ dialer_add_test(test_app SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestApp.cpp LIBS dial
 # The program itself, started on Wayland under a headless compositor.
 add_test(NAME test_wayland COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/wayland.sh $<TARGET_FILE:dialer>)
 set_tests_properties(test_wayland PROPERTIES TIMEOUT 120)
+# Every screen and message box under the Spanish and German translations.
+dialer_add_test(test_translations SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestTranslations.cpp LIBS dialerui)

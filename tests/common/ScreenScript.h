@@ -231,7 +231,8 @@ private:
 inline void play(Script& s, QWidget* screen, const QString& steps, const std::function<void()>& meanwhile = {})
 {
     const QStringList tokens = steps.split(u' ', Qt::SkipEmptyParts);
-    static const QMap<QString, const char*> screens { { "home", "CDialerDlg" }, { "add", "CMainCardDlg" } };
+    static const QMap<QString, const char*> screens { { "home", "CDialerDlg" }, { "add", "CMainCardDlg" },
+        { "confirm", "CConfirmcall" } };
     for (int i = 0; i < tokens.size(); ++i) {
         const QString t = QString(tokens[i]).replace(u'~', u' ');
         const int id = t.mid(1).toInt();

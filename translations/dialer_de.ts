@@ -1,0 +1,373 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>ContactChooser</name>
+    <message>
+        <source>No phone number</source>
+        <translation>Keine Rufnummer</translation>
+    </message>
+    <message>
+        <source>Choose Contact</source>
+        <translation>Kontakt wählen</translation>
+    </message>
+    <message>
+        <source>Search by name or number</source>
+        <translation>Nach Name oder Nummer suchen</translation>
+    </message>
+    <message>
+        <source>Reading contacts</source>
+        <translation>Kontakte werden gelesen</translation>
+    </message>
+    <message>
+        <source>Reading contacts: %L1 found</source>
+        <translation>Kontakte werden gelesen: %L1 gefunden</translation>
+    </message>
+    <message>
+        <source>beyond the first %L1 contacts: %L2</source>
+        <translation>nach den ersten %L1 Kontakten: %L2</translation>
+    </message>
+    <message>
+        <source>with a field over %1 or a card over %2: %L3</source>
+        <translation>mit einem Feld über %1 oder einer Karte über %2: %L3</translation>
+    </message>
+    <message>
+        <source>files over %1: %L2</source>
+        <translation>Dateien über %1: %L2</translation>
+    </message>
+    <message>
+        <source>Not listed — %1</source>
+        <translation>Nicht aufgeführt — %1</translation>
+    </message>
+    <message>
+        <source>No contacts</source>
+        <translation>Keine Kontakte</translation>
+    </message>
+    <message>
+        <source>No matching contacts</source>
+        <translation>Keine passenden Kontakte</translation>
+    </message>
+    <message>
+        <source>mobile</source>
+        <translation>Mobil</translation>
+    </message>
+    <message>
+        <source>fax</source>
+        <translation>Fax</translation>
+    </message>
+    <message>
+        <source>pager</source>
+        <translation>Pager</translation>
+    </message>
+    <message>
+        <source>home</source>
+        <translation>privat</translation>
+    </message>
+    <message>
+        <source>work</source>
+        <translation>Arbeit</translation>
+    </message>
+    <message>
+        <source>main</source>
+        <translation>Haupt</translation>
+    </message>
+    <message>
+        <source>car</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>Andere</translation>
+    </message>
+</context>
+<context>
+    <name>DialogTemplates</name>
+    <message>
+        <source>Add Telvane</source>
+        <translation>Telvane hinzufügen</translation>
+    </message>
+    <message>
+        <source>Make Call</source>
+        <translation>Anrufen</translation>
+    </message>
+    <message>
+        <source>Edit Telvane</source>
+        <translation>Telvane bearbeiten</translation>
+    </message>
+    <message>
+        <source>Delete Telvane</source>
+        <translation>Telvane löschen</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Card Name</source>
+        <translation>Kartenname</translation>
+    </message>
+    <message>
+        <source>Access Number</source>
+        <translation>Einwahl</translation>
+    </message>
+    <message>
+        <source>Pin Option</source>
+        <translation>PIN-Option</translation>
+    </message>
+    <message>
+        <source>Pause Before Number</source>
+        <translation>Pause vor Nummer</translation>
+    </message>
+    <message>
+        <source>Prefix</source>
+        <translation>Präfix</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Pause Before Pin</source>
+        <translation>Pause vor PIN</translation>
+    </message>
+    <message>
+        <source>Dial</source>
+        <translation>Wählen</translation>
+    </message>
+    <message>
+        <source>Phone Number</source>
+        <translation>Rufnummer</translation>
+    </message>
+    <message>
+        <source>Card List</source>
+        <translation>Karten</translation>
+    </message>
+    <message>
+        <source>( CC + AC + Number )</source>
+        <translation>( LV + OV + Nummer )</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>Prüfen</translation>
+    </message>
+    <message>
+        <source>You have selected to dial</source>
+        <translation>Diese Verbindung wird gewählt</translation>
+    </message>
+    <message>
+        <source>Contact</source>
+        <translation>Kontakt</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Phonebook</source>
+        <translation>Telefonbuch</translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Kontakte</translation>
+    </message>
+    <message>
+        <source>Pin Base</source>
+        <translation>Mit PIN</translation>
+    </message>
+    <message>
+        <source>Pin Less</source>
+        <translation>Kein PIN</translation>
+    </message>
+</context>
+<context>
+    <name>Messages</name>
+    <message>
+        <source>too many links are waiting</source>
+        <translation>zu viele Links warten</translation>
+    </message>
+    <message>
+        <source>The dialer that is running did not take the number: %1</source>
+        <translation>Der laufende Wähler hat die Nummer nicht angenommen: %1</translation>
+    </message>
+    <message>
+        <source>Card is not Available</source>
+        <translation>Keine Karte vorhanden</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to exit Application, Press OK to Quit</source>
+        <translation>Möchten Sie die Anwendung wirklich beenden? Zum Beenden OK drücken</translation>
+    </message>
+    <message>
+        <source>Too many screens are open. Exit and start the dialer again.</source>
+        <translation>Zu viele Bildschirme sind geöffnet. Beenden Sie den Wähler und starten Sie ihn neu.</translation>
+    </message>
+    <message>
+        <source>Please Enter the Phone Number</source>
+        <translation>Bitte die Rufnummer eingeben</translation>
+    </message>
+    <message>
+        <source>StringCchLength failed</source>
+        <translation>StringCchLength ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>destination number is NULL</source>
+        <translation>die Zielnummer ist NULL</translation>
+    </message>
+    <message>
+        <source>StripNonPhoneDigits failed</source>
+        <translation>StripNonPhoneDigits ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>BuildDialString failed</source>
+        <translation>BuildDialString ist fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Please select card</source>
+        <translation>Bitte eine Karte auswählen</translation>
+    </message>
+    <message>
+        <source>No phone service is available: this device has no modem and no application for phone calls.</source>
+        <translation>Kein Telefondienst verfügbar: Dieses Gerät hat weder ein Modem noch eine Anwendung für Anrufe.</translation>
+    </message>
+    <message>
+        <source>The call request is not valid.</source>
+        <translation>Die Anrufanforderung ist ungültig.</translation>
+    </message>
+    <message>
+        <source>There is no number to dial.</source>
+        <translation>Es gibt keine Nummer zum Wählen.</translation>
+    </message>
+    <message>
+        <source>The modem refused the call.</source>
+        <translation>Das Modem hat den Anruf abgelehnt.</translation>
+    </message>
+    <message>
+        <source>Not allowed to place calls on this device: </source>
+        <translation>Keine Berechtigung, auf diesem Gerät Anrufe zu tätigen: </translation>
+    </message>
+    <message>
+        <source>ModemManager does not answer.</source>
+        <translation>ModemManager antwortet nicht.</translation>
+    </message>
+    <message>
+        <source>ModemManager gave an answer that cannot be read.</source>
+        <translation>ModemManager gab eine Antwort, die nicht gelesen werden kann.</translation>
+    </message>
+    <message>
+        <source>The state of the call cannot be read, so the call was hung up.</source>
+        <translation>Der Status des Anrufs kann nicht gelesen werden, daher wurde aufgelegt.</translation>
+    </message>
+    <message>
+        <source>Another call is being placed.</source>
+        <translation>Es wird bereits ein anderer Anruf getätigt.</translation>
+    </message>
+    <message>
+        <source>The application for phone calls could not be started.</source>
+        <translation>Die Anwendung für Anrufe konnte nicht gestartet werden.</translation>
+    </message>
+    <message>
+        <source>No phone service is available: this device has no modem, and no application for phone calls other than this dialer.</source>
+        <translation>Kein Telefondienst verfügbar: Dieses Gerät hat kein Modem und außer diesem Wähler keine Anwendung für Anrufe.</translation>
+    </message>
+    <message>
+        <source>The call ended before the tones were sent.</source>
+        <translation>Der Anruf endete, bevor die Töne gesendet wurden.</translation>
+    </message>
+    <message>
+        <source>The call ended before all the tones were sent.</source>
+        <translation>Der Anruf endete, bevor alle Töne gesendet wurden.</translation>
+    </message>
+    <message>
+        <source>The modem went away during the call; the tones were not sent.</source>
+        <translation>Das Modem ist während des Anrufs verschwunden; die Töne wurden nicht gesendet.</translation>
+    </message>
+    <message>
+        <source>The phone refused to send the tones.</source>
+        <translation>Das Telefon hat das Senden der Töne abgelehnt.</translation>
+    </message>
+    <message>
+        <source>Not sent: </source>
+        <translation>Nicht gesendet: </translation>
+    </message>
+    <message>
+        <source>Send the following tones?</source>
+        <translation>Die folgenden Töne senden?</translation>
+    </message>
+    <message>
+        <source>Your change was not saved: %1. The card file is as it was.</source>
+        <translation>Die Änderung wurde nicht gespeichert: %1. Die Kartendatei ist unverändert.</translation>
+    </message>
+    <message>
+        <source>The card book is full: delete a card before adding another.</source>
+        <translation>Das Kartenbuch ist voll: Löschen Sie eine Karte, bevor Sie eine weitere hinzufügen.</translation>
+    </message>
+    <message>
+        <source>The card book is in use by another copy of this program. Nothing was saved: try again.</source>
+        <translation>Das Kartenbuch wird von einer anderen Kopie dieses Programms benutzt. Nichts wurde gespeichert: Bitte erneut versuchen.</translation>
+    </message>
+    <message>
+        <source>The card file is too big to rewrite safely. It was left as it is: nothing was saved.</source>
+        <translation>Die Kartendatei ist zu groß, um sie sicher neu zu schreiben. Sie bleibt, wie sie ist: Nichts wurde gespeichert.</translation>
+    </message>
+    <message>
+        <source>Please select Card</source>
+        <translation>Bitte eine Karte auswählen</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this Telvane?</source>
+        <translation>Möchten Sie diese Telvane wirklich löschen?</translation>
+    </message>
+    <message>
+        <source>Card Name must not be blank</source>
+        <translation>Der Kartenname darf nicht leer sein</translation>
+    </message>
+    <message>
+        <source>Access Number must not be blank</source>
+        <translation>Die Einwahlnummer darf nicht leer sein</translation>
+    </message>
+    <message>
+        <source>Pin Option field must not be blank</source>
+        <translation>Das PIN-Feld darf nicht leer sein</translation>
+    </message>
+    <message>
+        <source>Pause Before Pin must not be blank</source>
+        <translation>Die Pause vor der PIN darf nicht leer sein</translation>
+    </message>
+    <message>
+        <source>Pause Before Number must not be blank</source>
+        <translation>Die Pause vor der Nummer darf nicht leer sein</translation>
+    </message>
+    <message>
+        <source>This card no longer exists: it was deleted meanwhile. Nothing was saved.</source>
+        <translation>Diese Karte gibt es nicht mehr: Sie wurde inzwischen gelöscht. Nichts wurde gespeichert.</translation>
+    </message>
+    <message>
+        <source>Card name exist.Please Edit card with different name</source>
+        <translation>Der Kartenname existiert bereits. Bitte die Karte unter einem anderen Namen bearbeiten</translation>
+    </message>
+    <message>
+        <source>Telvane information updated sucessfully!!</source>
+        <translation>Die Telvane-Daten wurden aktualisiert!</translation>
+    </message>
+    <message>
+        <source>Card name exist.Please add card with different name</source>
+        <translation>Der Kartenname existiert bereits. Bitte die Karte unter einem anderen Namen hinzufügen</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to add this Telvane?</source>
+        <translation>Möchten Sie diese Telvane wirklich hinzufügen?</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,373 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="es_ES">
+<context>
+    <name>ContactChooser</name>
+    <message>
+        <source>No phone number</source>
+        <translation>Sin número de teléfono</translation>
+    </message>
+    <message>
+        <source>Choose Contact</source>
+        <translation>Elegir contacto</translation>
+    </message>
+    <message>
+        <source>Search by name or number</source>
+        <translation>Buscar por nombre o número</translation>
+    </message>
+    <message>
+        <source>Reading contacts</source>
+        <translation>Leyendo contactos</translation>
+    </message>
+    <message>
+        <source>Reading contacts: %L1 found</source>
+        <translation>Leyendo contactos: %L1 encontrados</translation>
+    </message>
+    <message>
+        <source>beyond the first %L1 contacts: %L2</source>
+        <translation>más allá de los primeros %L1 contactos: %L2</translation>
+    </message>
+    <message>
+        <source>with a field over %1 or a card over %2: %L3</source>
+        <translation>con un campo de más de %1 o una tarjeta de más de %2: %L3</translation>
+    </message>
+    <message>
+        <source>files over %1: %L2</source>
+        <translation>archivos de más de %1: %L2</translation>
+    </message>
+    <message>
+        <source>Not listed — %1</source>
+        <translation>No listados — %1</translation>
+    </message>
+    <message>
+        <source>No contacts</source>
+        <translation>No hay contactos</translation>
+    </message>
+    <message>
+        <source>No matching contacts</source>
+        <translation>Ningún contacto coincide</translation>
+    </message>
+    <message>
+        <source>mobile</source>
+        <translation>móvil</translation>
+    </message>
+    <message>
+        <source>fax</source>
+        <translation>fax</translation>
+    </message>
+    <message>
+        <source>pager</source>
+        <translation>busca</translation>
+    </message>
+    <message>
+        <source>home</source>
+        <translation>casa</translation>
+    </message>
+    <message>
+        <source>work</source>
+        <translation>trabajo</translation>
+    </message>
+    <message>
+        <source>main</source>
+        <translation>principal</translation>
+    </message>
+    <message>
+        <source>car</source>
+        <translation>coche</translation>
+    </message>
+    <message>
+        <source>other</source>
+        <translation>otro</translation>
+    </message>
+</context>
+<context>
+    <name>DialogTemplates</name>
+    <message>
+        <source>Add Telvane</source>
+        <translation>Añadir Telvane</translation>
+    </message>
+    <message>
+        <source>Make Call</source>
+        <translation>Llamar</translation>
+    </message>
+    <message>
+        <source>Edit Telvane</source>
+        <translation>Editar Telvane</translation>
+    </message>
+    <message>
+        <source>Delete Telvane</source>
+        <translation>Borrar Telvane</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Salir</translation>
+    </message>
+    <message>
+        <source>Card Name</source>
+        <translation>Nombre</translation>
+    </message>
+    <message>
+        <source>Access Number</source>
+        <translation>Nº de acceso</translation>
+    </message>
+    <message>
+        <source>Pin Option</source>
+        <translation>Opción PIN</translation>
+    </message>
+    <message>
+        <source>Pause Before Number</source>
+        <translation>Pausa antes del número</translation>
+    </message>
+    <message>
+        <source>Prefix</source>
+        <translation>Pref.</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Añadir</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <source>Pause Before Pin</source>
+        <translation>Pausa antes del PIN</translation>
+    </message>
+    <message>
+        <source>Dial</source>
+        <translation>Marcar</translation>
+    </message>
+    <message>
+        <source>Phone Number</source>
+        <translation>Teléfono</translation>
+    </message>
+    <message>
+        <source>Card List</source>
+        <translation>Tarjetas</translation>
+    </message>
+    <message>
+        <source>( CC + AC + Number )</source>
+        <translation>( País + Área + Nº )</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>Confirmar</translation>
+    </message>
+    <message>
+        <source>You have selected to dial</source>
+        <translation>Ha elegido marcar</translation>
+    </message>
+    <message>
+        <source>Contact</source>
+        <translation>Contacto</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>Aceptar</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Borrar</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Guardar</translation>
+    </message>
+    <message>
+        <source>Phonebook</source>
+        <translation>Agenda</translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Contactos</translation>
+    </message>
+    <message>
+        <source>Pin Base</source>
+        <translation>Con PIN</translation>
+    </message>
+    <message>
+        <source>Pin Less</source>
+        <translation>Sin PIN</translation>
+    </message>
+</context>
+<context>
+    <name>Messages</name>
+    <message>
+        <source>too many links are waiting</source>
+        <translation>hay demasiados enlaces en espera</translation>
+    </message>
+    <message>
+        <source>The dialer that is running did not take the number: %1</source>
+        <translation>El marcador que está en marcha no aceptó el número: %1</translation>
+    </message>
+    <message>
+        <source>Card is not Available</source>
+        <translation>No hay ninguna tarjeta</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to exit Application, Press OK to Quit</source>
+        <translation>¿Seguro que quiere salir de la aplicación? Pulse Aceptar para salir</translation>
+    </message>
+    <message>
+        <source>Too many screens are open. Exit and start the dialer again.</source>
+        <translation>Hay demasiadas pantallas abiertas. Salga y vuelva a iniciar el marcador.</translation>
+    </message>
+    <message>
+        <source>Please Enter the Phone Number</source>
+        <translation>Introduzca el número de teléfono</translation>
+    </message>
+    <message>
+        <source>StringCchLength failed</source>
+        <translation>Falló StringCchLength</translation>
+    </message>
+    <message>
+        <source>destination number is NULL</source>
+        <translation>el número de destino es NULL</translation>
+    </message>
+    <message>
+        <source>StripNonPhoneDigits failed</source>
+        <translation>Falló StripNonPhoneDigits</translation>
+    </message>
+    <message>
+        <source>BuildDialString failed</source>
+        <translation>Falló BuildDialString</translation>
+    </message>
+    <message>
+        <source>Please select card</source>
+        <translation>Seleccione una tarjeta</translation>
+    </message>
+    <message>
+        <source>No phone service is available: this device has no modem and no application for phone calls.</source>
+        <translation>No hay servicio telefónico: este dispositivo no tiene módem ni aplicación para llamadas.</translation>
+    </message>
+    <message>
+        <source>The call request is not valid.</source>
+        <translation>La solicitud de llamada no es válida.</translation>
+    </message>
+    <message>
+        <source>There is no number to dial.</source>
+        <translation>No hay ningún número que marcar.</translation>
+    </message>
+    <message>
+        <source>The modem refused the call.</source>
+        <translation>El módem rechazó la llamada.</translation>
+    </message>
+    <message>
+        <source>Not allowed to place calls on this device: </source>
+        <translation>No tiene permiso para llamar desde este dispositivo: </translation>
+    </message>
+    <message>
+        <source>ModemManager does not answer.</source>
+        <translation>ModemManager no responde.</translation>
+    </message>
+    <message>
+        <source>ModemManager gave an answer that cannot be read.</source>
+        <translation>ModemManager dio una respuesta que no se puede leer.</translation>
+    </message>
+    <message>
+        <source>The state of the call cannot be read, so the call was hung up.</source>
+        <translation>No se puede leer el estado de la llamada, así que se ha colgado.</translation>
+    </message>
+    <message>
+        <source>Another call is being placed.</source>
+        <translation>Ya se está realizando otra llamada.</translation>
+    </message>
+    <message>
+        <source>The application for phone calls could not be started.</source>
+        <translation>No se pudo iniciar la aplicación de llamadas.</translation>
+    </message>
+    <message>
+        <source>No phone service is available: this device has no modem, and no application for phone calls other than this dialer.</source>
+        <translation>No hay servicio telefónico: este dispositivo no tiene módem ni otra aplicación para llamadas aparte de este marcador.</translation>
+    </message>
+    <message>
+        <source>The call ended before the tones were sent.</source>
+        <translation>La llamada terminó antes de enviar los tonos.</translation>
+    </message>
+    <message>
+        <source>The call ended before all the tones were sent.</source>
+        <translation>La llamada terminó antes de enviar todos los tonos.</translation>
+    </message>
+    <message>
+        <source>The modem went away during the call; the tones were not sent.</source>
+        <translation>El módem desapareció durante la llamada; no se enviaron los tonos.</translation>
+    </message>
+    <message>
+        <source>The phone refused to send the tones.</source>
+        <translation>El teléfono se negó a enviar los tonos.</translation>
+    </message>
+    <message>
+        <source>Not sent: </source>
+        <translation>No enviados: </translation>
+    </message>
+    <message>
+        <source>Send the following tones?</source>
+        <translation>¿Enviar los tonos siguientes?</translation>
+    </message>
+    <message>
+        <source>Your change was not saved: %1. The card file is as it was.</source>
+        <translation>No se guardó el cambio: %1. El archivo de tarjetas sigue como estaba.</translation>
+    </message>
+    <message>
+        <source>The card book is full: delete a card before adding another.</source>
+        <translation>La lista de tarjetas está llena: borre una tarjeta antes de añadir otra.</translation>
+    </message>
+    <message>
+        <source>The card book is in use by another copy of this program. Nothing was saved: try again.</source>
+        <translation>Otra copia de este programa está usando la lista de tarjetas. No se guardó nada: inténtelo de nuevo.</translation>
+    </message>
+    <message>
+        <source>The card file is too big to rewrite safely. It was left as it is: nothing was saved.</source>
+        <translation>El archivo de tarjetas es demasiado grande para reescribirlo con seguridad. Se ha dejado como estaba: no se guardó nada.</translation>
+    </message>
+    <message>
+        <source>Please select Card</source>
+        <translation>Seleccione una tarjeta</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this Telvane?</source>
+        <translation>¿Seguro que quiere borrar esta Telvane?</translation>
+    </message>
+    <message>
+        <source>Card Name must not be blank</source>
+        <translation>El nombre de la tarjeta no puede estar vacío</translation>
+    </message>
+    <message>
+        <source>Access Number must not be blank</source>
+        <translation>El número de acceso no puede estar vacío</translation>
+    </message>
+    <message>
+        <source>Pin Option field must not be blank</source>
+        <translation>El campo PIN no puede estar vacío</translation>
+    </message>
+    <message>
+        <source>Pause Before Pin must not be blank</source>
+        <translation>La pausa antes del PIN no puede estar vacía</translation>
+    </message>
+    <message>
+        <source>Pause Before Number must not be blank</source>
+        <translation>La pausa antes del número no puede estar vacía</translation>
+    </message>
+    <message>
+        <source>This card no longer exists: it was deleted meanwhile. Nothing was saved.</source>
+        <translation>Esta tarjeta ya no existe: se borró mientras tanto. No se guardó nada.</translation>
+    </message>
+    <message>
+        <source>Card name exist.Please Edit card with different name</source>
+        <translation>Ese nombre de tarjeta ya existe. Edite la tarjeta con otro nombre</translation>
+    </message>
+    <message>
+        <source>Telvane information updated sucessfully!!</source>
+        <translation>¡Los datos de la Telvane se han actualizado!</translation>
+    </message>
+    <message>
+        <source>Card name exist.Please add card with different name</source>
+        <translation>Ese nombre de tarjeta ya existe. Añada la tarjeta con otro nombre</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to add this Telvane?</source>
+        <translation>¿Seguro que quiere añadir esta Telvane?</translation>
+    </message>
+</context>
+</TS>
