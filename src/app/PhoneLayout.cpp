@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QScreen>
 
 #include <algorithm>
@@ -214,6 +216,16 @@ void touchMenuBar(const CDialogBase& screen, QMenuBar* bar)
         menu->setStyle(touchMenuStyle());
         menu->setFont(bar->font());
     }
+}
+
+void touchBox(QMessageBox& box)
+{
+    if (!isFullScreenClass(deviceClass()))
+        return;
+    if (const CDialogBase* top = CDialogBase::topScreen())
+        box.setFont(top->font());
+    for (QAbstractButton* button : box.buttons())
+        button->setMinimumSize(button->sizeHint().expandedTo({ kTouchTarget, kTouchTarget }));
 }
 
 LogFont scaled(const QWidget* screen, LogFont font)

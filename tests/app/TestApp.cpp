@@ -474,6 +474,7 @@ private slots:
         QTest::newRow("make call") << make<Cphonecall>() << QStringList { "", "Cphonecall" };
         QTest::newRow("confirm") << make<Cphonecall>() << QStringList { "1034>Home 1031=555 #1028", "CConfirmcall" };
         QTest::newRow("delete") << make<CDeletecard>() << QStringList { "", "CDeletecard" };
+        QTest::newRow("message box") << make<CDeletecard>() << QStringList { "#1043", "QMessageBox" };
         QTest::newRow("edit, PIN shown") << make<CEditcard>() << QStringList { "1048>Work", "CEditcard" };
         QTest::newRow("contact chooser") << make<Cphonecall>() << QStringList { "menu", "ContactChooser" };
     }
