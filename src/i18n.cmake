@@ -6,6 +6,8 @@
 set(DIALER_LANGUAGES es de)
 find_program(DIALER_LRELEASE lrelease
   PATHS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} /usr/lib/qt6/bin NO_DEFAULT_PATH)
+find_program(DIALER_LUPDATE lupdate
+  PATHS ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS} /usr/lib/qt6/bin NO_DEFAULT_PATH)
 if(NOT DIALER_LRELEASE)
   message(FATAL_ERROR "Qt 6's lrelease is missing (Debian: qt6-l10n-tools; scripts/setup.sh installs it)")
 endif()

@@ -7,3 +7,5 @@ add_test(NAME test_wayland COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/wayland.sh $<T
 set_tests_properties(test_wayland PROPERTIES TIMEOUT 120)
 # Every screen and message box under the Spanish and German translations.
 dialer_add_test(test_translations SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestTranslations.cpp LIBS dialerui)
+add_test(NAME test_translations_complete
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/translations.sh ${PROJECT_SOURCE_DIR} ${DIALER_LUPDATE})
