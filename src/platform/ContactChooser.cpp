@@ -290,10 +290,14 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     m_search->setObjectName(QStringLiteral("search"));
     m_search->setPlaceholderText(tr("Search by name or number"));
     m_search->setClearButtonEnabled(true);
+    // No label stands beside these two: a screen reader names them by what
+    // they are for.
+    m_search->setAccessibleName(m_search->placeholderText());
     m_search->installEventFilter(this);
 
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("contacts"));
+    m_list->setAccessibleName(windowTitle());
     // Uniform rows let the view lay out 100,000 rows without asking each one.
     m_list->setUniformItemSizes(true);
     m_list->setItemDelegate(new ContactDelegate(m_list));

@@ -122,6 +122,9 @@ private slots:
         const auto store = ContactStore::open({ m_dir.filePath("limits") }, limits);
         ContactChooser chooser(*store);
         QStringList shown;
+        // The two unlabelled controls are named for a screen reader.
+        for (const char* name : { "search", "contacts" })
+            QVERIFY(!chooser.findChild<QWidget*>(name)->accessibleName().isEmpty());
         for (int row = 0; row < chooser.visibleCount(); ++row)
             shown << chooser.findChild<QListView*>()->model()->index(row, 0).data().toString();
         if (const auto* line = chooser.findChild<QWidget*>("leftOut"); line->isVisibleTo(&chooser))
