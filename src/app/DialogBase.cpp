@@ -147,16 +147,6 @@ public:
     }
 };
 
-QStyle* compactComboStyle()
-{
-    static QPointer<CompactComboStyle> style;
-    if (!style) {
-        style = new CompactComboStyle;
-        style->setParent(qApp);
-    }
-    return style;
-}
-
 // Every screen shows the same logo at the same size; one scaled copy is
 // shared by all of them, however deep the screens stack. The size the screens
 // take with their usual fonts comes scaled ahead in the resources (made by
@@ -293,7 +283,7 @@ void CDialogBase::createControls()
             auto* combo = new QComboBox(this);
             combo->setEditable(c.kind == ControlKind::DropCombo);
             combo->setInsertPolicy(QComboBox::NoInsert);
-            combo->setStyle(compactComboStyle());
+            combo->setStyle(sharedStyle<CompactComboStyle>());
             // The handheld's combo edit field did not complete as you type.
             if (combo->isEditable())
                 combo->setCompleter(nullptr);

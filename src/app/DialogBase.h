@@ -3,9 +3,11 @@
 #include "DeviceClass.h"
 #include "DialogTemplates.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFont>
 #include <QPointer>
+#include <QStyle>
 
 #include <functional>
 #include <map>
@@ -51,6 +53,18 @@ QFont fontFromLogFont(const LogFont& lf);
 // One of the program's own PNG images. Named as PNG, the image reader does not
 // load every installed image plugin to ask whether it knows the format.
 QPixmap resourcePng(const QString& path);
+
+// One proxy style of kind S for the whole program, owned by the application:
+// a style per widget would cost a style object per control of every screen.
+template <class S> QStyle* sharedStyle()
+{
+    static QPointer<S> style;
+    if (!style) {
+        style = new S;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
 
 // Dialog units to pixels for a template font, as the handheld computed them.
 struct DialogUnits {

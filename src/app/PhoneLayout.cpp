@@ -159,16 +159,6 @@ public:
     }
 };
 
-QStyle* touchMenuStyle()
-{
-    static QPointer<TouchMenuStyle> style;
-    if (!style) {
-        style = new TouchMenuStyle;
-        style->setParent(qApp);
-    }
-    return style;
-}
-
 } // namespace
 
 void apply(CDialogBase& screen)
@@ -210,10 +200,10 @@ void touchMenuBar(const CDialogBase& screen, QMenuBar* bar)
 {
     if (!screen.fillsDisplay())
         return;
-    bar->setStyle(touchMenuStyle());
+    bar->setStyle(sharedStyle<TouchMenuStyle>());
     // A pop-up is a window of its own: it takes neither the style nor the font.
     for (QMenu* menu : bar->findChildren<QMenu*>()) {
-        menu->setStyle(touchMenuStyle());
+        menu->setStyle(sharedStyle<TouchMenuStyle>());
         menu->setFont(bar->font());
     }
 }
