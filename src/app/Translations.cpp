@@ -23,9 +23,17 @@ void installTranslations(const QLocale& locale)
         { QStringLiteral("qtbase"), QLibraryInfo::path(QLibraryInfo::TranslationsPath) },
         { QStringLiteral("dialer"), QStringLiteral(":/i18n") },
     } };
+    // The texts are English as written: an English or C locale, the usual
+    // one, needs no file read at start.
+    const QStringList languages = locale.uiLanguages();
+    const bool english = languages.isEmpty() || languages.front() == u'C'
+        || QLocale(languages.front()).language() == QLocale::English;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         if (installed[i])
             QCoreApplication::removeTranslator(installed[i].get());
+        installed[i].reset();
+        if (english)
+            continue;
         installed[i] = std::make_unique<QTranslator>();
         // Tries every language of the locale's list (LANGUAGE, then LC_ALL,
         // LC_MESSAGES, LANG as Qt reads them), each as es_ES, then es.
