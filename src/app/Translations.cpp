@@ -26,8 +26,8 @@ void installTranslations(const QLocale& locale)
     // The texts are English as written: an English or C locale, the usual
     // one, needs no file read at start.
     const QStringList languages = locale.uiLanguages();
-    const bool english = languages.isEmpty() || languages.front() == u'C'
-        || QLocale(languages.front()).language() == QLocale::English;
+    const bool english
+        = languages.isEmpty() || languages.front() == u'C' || QLocale(languages.front()).language() == QLocale::English;
     for (std::size_t i = 0; i < sources.size(); ++i) {
         if (installed[i])
             QCoreApplication::removeTranslator(installed[i].get());
