@@ -12,6 +12,7 @@
 #include "EditcardDlg.h"
 #include "MainCardDlg.h"
 #include "PhonecallDlg.h"
+#include "PhoneLayout.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 #include "Translations.h"
@@ -97,6 +98,7 @@ int main(int argc, char* argv[])
     if (g_phone) // the offscreen platform with one screen the size of a phone's
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" DIALER_TEST_DATA "/phone-360x720.json");
     QApplication app(argc, argv);
+    phonelayout::touchMessageBoxes();
     installTranslations(QLocale::system()); // as the program does: LANG=es_ES.UTF-8 renders Spanish
     if (argc < 2) {
         std::fprintf(stderr, "usage: render_screens OUT_DIR [phone]\n");

@@ -5,6 +5,7 @@
 #include "DeviceClass.h"
 #include "DialerDlg.h"
 #include "DialogBase.h"
+#include "PhoneLayout.h"
 #include "TelLink.h"
 #include "Translations.h"
 
@@ -51,6 +52,7 @@ int runDialer(int& argc, char** argv, QObject* watcher)
     QApplication::setDesktopFileName(QString::fromLatin1(kApplicationId));
     // Before anything is shown: the hand-over below may already tell of a failure.
     installTranslations(QLocale::system());
+    phonelayout::touchMessageBoxes();
     if (const std::optional<int> status = appinstance::claimOrHandOver(command.number))
         return *status;
     QApplication::setWindowIcon(applicationIcon()); // a copy that hands over shows nothing

@@ -1,7 +1,6 @@
 #include "MessageBoxes.h"
 
 #include "DialogBase.h"
-#include "PhoneLayout.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -20,7 +19,6 @@ void AppMessageBox(const QString& text)
         owner = CDialogBase::topScreen();
     QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, owner);
     box.setObjectName(QStringLiteral("AppMessageBox"));
-    phonelayout::touchBox(box);
     box.raise();
     box.activateWindow();
     box.exec();
@@ -31,7 +29,6 @@ bool QuestionBox(QWidget* screen, const QString& text)
     QMessageBox box(
         QMessageBox::NoIcon, QStringLiteral("Telvane"), text, QMessageBox::Ok | QMessageBox::Cancel, screen);
     box.setObjectName(QStringLiteral("QuestionBox"));
-    phonelayout::touchBox(box);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
 }

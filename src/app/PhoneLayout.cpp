@@ -208,14 +208,29 @@ void touchMenuBar(const CDialogBase& screen, QMenuBar* bar)
     }
 }
 
-void touchBox(QMessageBox& box)
+void touchMessageBoxes()
 {
-    if (!isFullScreenClass(deviceClass()))
-        return;
-    if (const CDialogBase* top = CDialogBase::topScreen())
-        box.setFont(top->font());
-    for (QAbstractButton* button : box.buttons())
-        button->setMinimumSize(button->sizeHint().expandedTo({ kTouchTarget, kTouchTarget }));
+    // A box is polished once, before it is laid out for its first show:
+    // the font and the buttons' sizes are in place when its size is settled.
+    class Touch : public QObject {
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            auto* box = event->type() == QEvent::Polish ? qobject_cast<QMessageBox*>(watched) : nullptr;
+            if (!box || !isFullScreenClass(deviceClass()))
+                return false;
+            if (const CDialogBase* top = CDialogBase::topScreen())
+                box->setFont(top->font());
+            for (QAbstractButton* button : box->buttons())
+                button->setMinimumSize(button->sizeHint().expandedTo({ kTouchTarget, kTouchTarget }));
+            return false;
+        }
+    };
+    static QPointer<Touch> touch;
+    if (!touch) {
+        touch = new Touch;
+        touch->setParent(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(touch);
+    }
 }
 
 LogFont scaled(const QWidget* screen, LogFont font)

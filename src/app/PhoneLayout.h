@@ -3,7 +3,6 @@
 #include "DialogBase.h"
 
 class QMenuBar;
-class QMessageBox;
 
 // The phone class's layout. A handheld grew its screens by growing the
 // dialog units with the system font and the display; here the template font
@@ -21,9 +20,10 @@ inline constexpr int kTouchTarget = 40;
 void apply(CDialogBase& screen);
 // The menu bar's entries and its pop-up's, touch-sized on the phone class.
 void touchMenuBar(const CDialogBase& screen, QMenuBar* bar);
-// A message box over the screens: their grown font and touch-sized buttons
-// on the phone class.
-void touchBox(QMessageBox& box);
+// From now on, every message box (the program's own and those that Qt's
+// static helpers make) takes the screens' grown font and touch-sized
+// buttons on the phone class. Call once the application object exists.
+void touchMessageBoxes();
 // A screen's own label font, grown as its template font was.
 LogFont scaled(const QWidget* screen, LogFont font);
 

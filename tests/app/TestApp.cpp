@@ -7,6 +7,7 @@
 #include "MainCardDlg.h"
 #include "MessageBoxes.h"
 #include "PhonecallDlg.h"
+#include "PhoneLayout.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 #include "ScrollRules.h"
@@ -208,6 +209,7 @@ public:
     }
 
 private slots:
+    void initTestCase() { phonelayout::touchMessageBoxes(); }
     void init() { writeCardFile(fileBytes({ card(u"Home") })); }
     void homeButtons_data()
     {
