@@ -153,9 +153,16 @@ public:
         ContentsType type, const QStyleOption* option, const QSize& size, const QWidget* widget) const override
     {
         const QSize base = QProxyStyle::sizeFromContents(type, option, size, widget);
-        if (type == CT_MenuBarItem || type == CT_MenuItem)
+        if (type == CT_MenuBarItem)
             return base.expandedTo({ kTouchTarget, kTouchTarget });
-        return base;
+        if (type != CT_MenuItem)
+            return base;
+        // A menu entry's check column widens with the entry's height (by
+        // about four fifths of it in Fusion) and pushes the text right; the
+        // entry widens by as much as it grows taller, so that its text and
+        // shortcut keep their gap.
+        const int taller = std::max(0, kTouchTarget - base.height());
+        return QSize(base.width() + taller, base.height() + taller).expandedTo({ kTouchTarget, kTouchTarget });
     }
 };
 
