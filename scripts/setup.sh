@@ -25,6 +25,9 @@ packages=(
   # clang only recommends.
   clang libclang-rt-14-dev
   xvfb xauth
+  # The screens as a screen reader reads them: the accessibility bus and its
+  # Python client.
+  at-spi2-core python3-pyatspi
   # The Wayland platform, and a headless compositor to start it under.
   qt6-wayland weston
 )

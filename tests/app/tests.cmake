@@ -9,3 +9,7 @@ set_tests_properties(test_wayland PROPERTIES TIMEOUT 120)
 dialer_add_test(test_translations SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestTranslations.cpp LIBS dialerui)
 add_test(NAME test_translations_complete
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/translations.sh ${PROJECT_SOURCE_DIR} ${DIALER_LUPDATE})
+# The screens through AT-SPI, as a screen reader gets them, in English and Spanish.
+add_test(NAME test_atspi
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/atspi.sh $<TARGET_FILE:dialer> ${PROJECT_SOURCE_DIR}/tests/data/cardfile/three_cards.bin)
+set_tests_properties(test_atspi PROPERTIES TIMEOUT 180)
