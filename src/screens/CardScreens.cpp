@@ -34,6 +34,16 @@ QStringList completeNames(const CardBook& book, const LoadResult& loaded)
     return names;
 }
 
+QString pinBaseText()
+{
+    return QCoreApplication::translate("DialogTemplates", "Pin Base");
+}
+
+QString pinLessText()
+{
+    return QCoreApplication::translate("DialogTemplates", "Pin Less");
+}
+
 QString bookFullText()
 {
     return QCoreApplication::translate("Messages", "The card book is full: delete a card before adding another.");

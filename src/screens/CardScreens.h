@@ -16,6 +16,11 @@ LoadResult reload(CardBook& book);
 // in file order, as far as the book's slots reach.
 QStringList completeNames(const CardBook& book, const LoadResult& loaded);
 
+// The PIN option list's two entries, as shown (so in the user's language):
+// the screens compare the list's text with them.
+QString pinBaseText();
+QString pinLessText();
+
 // Our refusal of an eleventh card: the book has no slot for it.
 QString bookFullText();
 

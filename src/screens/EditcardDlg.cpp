@@ -11,18 +11,6 @@
 
 using namespace cardscreens;
 
-namespace {
-// The entries are compared as shown, so in the user's language.
-QString pinBase()
-{
-    return QCoreApplication::translate("DialogTemplates", "Pin Base");
-}
-QString pinLess()
-{
-    return QCoreApplication::translate("DialogTemplates", "Pin Less");
-}
-} // namespace
-
 CEditcard::CEditcard(QWidget* parent)
     : CDialogBase(res::IDD_EDITCARD, parent)
 {
@@ -69,8 +57,8 @@ bool CEditcard::OnInitDialog()
     LimitText(res::IDC_EDIT_PREFIX, 5);
     LimitText(res::IDC_EDIT_CARDNAME, 20);
     LimitText(res::IDC_EDIT_PAUSEPIN, 1);
-    AddString(res::IDC_EDIT_PINOPTION, pinBase());
-    AddString(res::IDC_EDIT_PINOPTION, pinLess());
+    AddString(res::IDC_EDIT_PINOPTION, pinBaseText());
+    AddString(res::IDC_EDIT_PINOPTION, pinLessText());
     ShowItem(res::IDC_EDIT_PIN, false);
     SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, true);
     return true; // the focus goes to the first tab stop, the card list
@@ -91,11 +79,11 @@ void CEditcard::showCard(const CardRecord& card)
     SetDlgItemText(res::IDC_EDIT_PAUSEPIN, qs(card.pauseBeforePin));
     if (!card.hasPin()) {
         ShowItem(res::IDC_EDIT_PIN, false);
-        SetDlgItemText(res::IDC_EDIT_PINOPTION, pinLess());
+        SetDlgItemText(res::IDC_EDIT_PINOPTION, pinLessText());
         SetDlgItemText(res::IDC_EDIT_PAUSEPIN, QStringLiteral("0"));
         SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, true);
     } else {
-        SetDlgItemText(res::IDC_EDIT_PINOPTION, pinBase());
+        SetDlgItemText(res::IDC_EDIT_PINOPTION, pinBaseText());
         ShowItem(res::IDC_EDIT_PIN, true);
         SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, false);
     }
@@ -114,7 +102,7 @@ void CEditcard::OnCardSelect()
 
 void CEditcard::OnPinOptionChange()
 {
-    if (GetLBText(res::IDC_EDIT_PINOPTION, GetCurSel(res::IDC_EDIT_PINOPTION)) != pinBase()) {
+    if (GetLBText(res::IDC_EDIT_PINOPTION, GetCurSel(res::IDC_EDIT_PINOPTION)) != pinBaseText()) {
         ShowItem(res::IDC_EDIT_PIN, false);
         SetDlgItemText(res::IDC_EDIT_PAUSEPIN, QStringLiteral("0"));
         SetItemReadOnly(res::IDC_EDIT_PAUSEPIN, true);
@@ -140,7 +128,7 @@ QString CEditcard::validationFailure() const
         return QCoreApplication::translate("Messages", "Card Name must not be blank");
     if (m_accessNumber->text().isEmpty())
         return QCoreApplication::translate("Messages", "Access Number must not be blank");
-    if (GetDlgItemText(res::IDC_EDIT_PINOPTION) == pinBase() && m_pin->text().isEmpty())
+    if (GetDlgItemText(res::IDC_EDIT_PINOPTION) == pinBaseText() && m_pin->text().isEmpty())
         return QCoreApplication::translate("Messages", "Pin Option field must not be blank");
     if (m_pauseBeforePin->text().isEmpty())
         return QCoreApplication::translate("Messages", "Pause Before Pin must not be blank");
@@ -153,7 +141,7 @@ CardRecord CEditcard::cardFromFields() const
 {
     CardRecord card { u16(m_cardName->text()), u16(m_accessNumber->text()), u16(m_pin->text()),
         u16(m_pauseBeforeNumber->text()), u16(m_prefix->text()), u16(m_pauseBeforePin->text()) };
-    if (GetDlgItemText(res::IDC_EDIT_PINOPTION) != pinBase()) {
+    if (GetDlgItemText(res::IDC_EDIT_PINOPTION) != pinBaseText()) {
         card.pin.clear();
         card.pauseBeforePin.clear();
     }

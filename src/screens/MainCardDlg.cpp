@@ -11,18 +11,6 @@
 
 using namespace cardscreens;
 
-namespace {
-// The entries are compared as shown, so in the user's language.
-QString pinBase()
-{
-    return QCoreApplication::translate("DialogTemplates", "Pin Base");
-}
-QString pinLess()
-{
-    return QCoreApplication::translate("DialogTemplates", "Pin Less");
-}
-} // namespace
-
 CMainCardDlg::CMainCardDlg(QWidget* parent)
     : CDialogBase(res::IDD_MAINCARD, parent)
 {
@@ -61,9 +49,9 @@ bool CMainCardDlg::OnInitDialog()
     CDialogBase::OnInitDialog();
     ScrollSetUp();
     ShowItem(res::IDC_ADD_PIN, false);
-    AddString(res::IDC_ADD_PINOPTION, pinLess());
-    AddString(res::IDC_ADD_PINOPTION, pinBase());
-    m_pinOption->setCurrentIndex(m_pinOption->findText(pinLess())); // second by the sorting, in English
+    AddString(res::IDC_ADD_PINOPTION, pinLessText());
+    AddString(res::IDC_ADD_PINOPTION, pinBaseText());
+    m_pinOption->setCurrentIndex(m_pinOption->findText(pinLessText())); // second by the sorting, in English
     SetItemReadOnly(res::IDC_ADD_PAUSEPIN, true);
     CardFile::load(m_book);
     LimitText(res::IDC_ADD_PIN, 10);
@@ -78,7 +66,7 @@ bool CMainCardDlg::OnInitDialog()
 void CMainCardDlg::OnPinOptionChange()
 {
     // The fields keep their texts: a hidden PIN is still stored.
-    const bool withPin = GetLBText(res::IDC_ADD_PINOPTION, GetCurSel(res::IDC_ADD_PINOPTION)) == pinBase();
+    const bool withPin = GetLBText(res::IDC_ADD_PINOPTION, GetCurSel(res::IDC_ADD_PINOPTION)) == pinBaseText();
     ShowItem(res::IDC_ADD_PIN, withPin);
     SetItemReadOnly(res::IDC_ADD_PAUSEPIN, !withPin);
 }
