@@ -5,6 +5,7 @@
 // screen, grown to the width, touch-sized, with the scroll bar where there
 // is one), and also the make-call screen's open card list and open menu.
 #include "CardFile.h"
+#include "CardScreens.h"
 #include "ContactChooser.h"
 #include "ContactStore.h"
 #include "DeletecardDlg.h"
@@ -122,7 +123,7 @@ int main(int argc, char* argv[])
     render<CMainCardDlg>(QStringLiteral("add-card"), [](QWidget* w) {
         type(w, res::IDC_ADD_CARDNAME, QStringLiteral("Night Owl"));
         type(w, res::IDC_ADD_ACCESS, QStringLiteral("8005550199"));
-        choose(w, res::IDC_ADD_PINOPTION, QCoreApplication::translate("DialogTemplates", "Pin Base"));
+        choose(w, res::IDC_ADD_PINOPTION, cardscreens::pinBaseText());
         type(w, res::IDC_ADD_PIN, QStringLiteral("4321"));
         type(w, res::IDC_ADD_PREFIX, QStringLiteral("011"));
         type(w, res::IDC_ADD_PAUSEPIN, QStringLiteral("2"));

@@ -1,4 +1,5 @@
 // Every screen and message box in each language: nothing left in English, nothing too wide.
+#include "CardScreens.h"
 #include "DeletecardDlg.h"
 #include "DialerDlg.h"
 #include "EditcardDlg.h"
@@ -96,7 +97,7 @@ public:
         writeCards(steps.startsWith("#1006") ? std::vector<CardRecord> {}
                                              : std::vector { card(u"7"), card(u"8"), card(u"8") });
         qApp->installEventFilter(&seen);
-        const QString pinBase = QCoreApplication::translate("DialogTemplates", "Pin Base");
+        const QString pinBase = cardscreens::pinBaseText();
         const QStringList log = run(steps.replace("PB", QString(pinBase).replace(' ', '~')), {});
         qApp->removeEventFilter(&seen);
         return log.filter(QRegularExpression("^log:"));
