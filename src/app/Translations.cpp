@@ -17,30 +17,30 @@ static void initTranslationResources()
 
 void installTranslations(const QLocale& locale)
 {
-    initTranslationResources();
     static std::array<std::unique_ptr<QTranslator>, 2> installed;
+    for (std::unique_ptr<QTranslator>& t : installed)
+        if (t) {
+            QCoreApplication::removeTranslator(t.get());
+            t.reset();
+        }
+    // The texts are English as written: an English or C locale, the usual
+    // one, needs no file read at start.
+    const QStringList languages = locale.uiLanguages();
+    if (languages.isEmpty() || languages.front() == u'C' || QLocale(languages.front()).language() == QLocale::English)
+        return;
+    initTranslationResources();
     const std::array<std::pair<QString, QString>, 2> sources { {
         { QStringLiteral("qtbase"), QLibraryInfo::path(QLibraryInfo::TranslationsPath) },
         { QStringLiteral("dialer"), QStringLiteral(":/i18n") },
     } };
-    // The texts are English as written: an English or C locale, the usual
-    // one, needs no file read at start.
-    const QStringList languages = locale.uiLanguages();
-    const bool english
-        = languages.isEmpty() || languages.front() == u'C' || QLocale(languages.front()).language() == QLocale::English;
     for (std::size_t i = 0; i < sources.size(); ++i) {
-        if (installed[i])
-            QCoreApplication::removeTranslator(installed[i].get());
-        installed[i].reset();
-        if (english)
-            continue;
-        installed[i] = std::make_unique<QTranslator>();
+        auto translator = std::make_unique<QTranslator>();
         // Tries every language of the locale's list (LANGUAGE, then LC_ALL,
         // LC_MESSAGES, LANG as Qt reads them), each as es_ES, then es.
-        if (installed[i]->load(locale, sources[i].first, QStringLiteral("_"), sources[i].second))
-            QCoreApplication::installTranslator(installed[i].get());
-        else
-            installed[i].reset();
+        if (translator->load(locale, sources[i].first, QStringLiteral("_"), sources[i].second)) {
+            QCoreApplication::installTranslator(translator.get());
+            installed[i] = std::move(translator);
+        }
     }
 }
 
