@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QObject;
+
+// How a call ended, as far as the program has learned. Stored by number.
+enum class CallOutcome : int { Placed = 0, Ended = 1, NotAnswered = 2, Failed = 3 };
+
+// One call as the history keeps it. Never a PIN, nor the dial string, which
+// carries it: the card by its name, the number as the number box showed it.
+struct CallRecord {
+    qint64 id = 0; // the row's, once kept
+    QDateTime placedAt;
+    QString card; // empty: called directly, not through a card
+    QString number;
+    QString contact;
+    CallOutcome outcome = CallOutcome::Placed;
+    std::optional<int> seconds; // how long it was connected, when known
+    bool favourite = false;
+};
+
+struct HistoryResult {
+    QString error; // why the history could not be read or written, for the user
+    QString movedAside; // a damaged history was moved to this file, and a new one started
+    qint64 id = 0; // record(): the new row's
+    std::vector<CallRecord> calls; // recent(): favourites first, each part newest first
+    bool ok() const { return error.isEmpty(); }
+};
+
+// The calls placed, in an SQLite database through Qt SQL's QSQLITE driver:
+// owner-only, in WAL mode with a busy timeout, so that two copies of the
+// program write at once and lose nothing. At most kMaxCalls are kept, the
+// oldest going first; favourites are never dropped. Every operation opens
+// its own connection on the calling thread and closes it again; a damaged
+// file is moved aside and a new history started.
+class CallHistory {
+public:
+    static constexpr int kMaxCalls = 1000;
+    // Texts are kept and read to this many characters; reading stops at
+    // this many rows, whatever another program has put in the file.
+    static constexpr qsizetype kMaxText = 256;
+    static constexpr int kMaxRowsRead = 2 * kMaxCalls;
+
+    // $XDG_DATA_HOME/dialer/history.sqlite, beside the card file.
+    static QString defaultPath();
+
+    explicit CallHistory(QString path = defaultPath());
+
+    HistoryResult record(const CallRecord& call);
+    HistoryResult setOutcome(qint64 id, CallOutcome outcome, std::optional<int> seconds);
+    HistoryResult setFavourite(qint64 id, bool favourite);
+    // Without creating a history where there is none.
+    HistoryResult recent();
+
+    const QString& path() const { return m_path; }
+
+private:
+    QString m_path;
+};
+
+namespace history {
+
+// Runs `operation` on the history's own thread, one operation after the
+// other in the order given, and hands its result to `done` on the thread of
+// `context`, unless `context` is gone by then.
+void runInBackground(std::function<HistoryResult(CallHistory&)> operation, QObject* context,
+    std::function<void(const HistoryResult&)> done = {});
+// Waits for every operation given so far; false when they took longer than `ms`.
+bool waitForIdle(int ms);
+
+} // namespace history
