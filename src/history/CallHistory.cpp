@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -75,10 +76,12 @@ QString moveAside(const QString& path)
     return aside;
 }
 
-// One connection, open for one operation.
-class Session {
+} // namespace
+
+// One connection to the history, kept by its CallHistory.
+class HistoryConnection {
 public:
-    explicit Session(const QString& path)
+    explicit HistoryConnection(const QString& path)
         : m_name(QStringLiteral("history-%1").arg(++s_count))
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
@@ -88,13 +91,13 @@ public:
         if (!db.open())
             m_error = db.lastError();
     }
-    ~Session()
+    ~HistoryConnection()
     {
         QSqlDatabase::database(m_name, false).close();
         QSqlDatabase::removeDatabase(m_name);
     }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    HistoryConnection(const HistoryConnection&) = delete;
+    HistoryConnection& operator=(const HistoryConnection&) = delete;
 
     const QSqlError& openError() const { return m_error; }
     QSqlQuery query() const
@@ -129,7 +132,9 @@ private:
     QSqlError m_error;
 };
 
-QSqlError setUp(const Session& s)
+namespace {
+
+QSqlError setUp(const HistoryConnection& s)
 {
     // WAL stays set in the file. Two copies of the program making the file
     // at once may find each other setting it: SQLite then answers busy at
@@ -148,7 +153,7 @@ QSqlError setUp(const Session& s)
 
 // Keeps the newest calls that are not favourites, as many as leave room for
 // the favourites under kMaxCalls, and always the newest one.
-QSqlError trim(const Session& s)
+QSqlError trim(const HistoryConnection& s)
 {
     return s.exec(QStringLiteral("DELETE FROM calls WHERE favourite = 0 AND id NOT IN (SELECT id FROM calls "
                                  "WHERE favourite = 0 ORDER BY id DESC LIMIT max(1, ? - (SELECT count(*) FROM "
@@ -156,40 +161,10 @@ QSqlError trim(const Session& s)
         { CallHistory::kMaxCalls });
 }
 
-// Runs `work` on an open, set-up history; a damaged one is moved aside and
-// `work` runs again on a new one.
-HistoryResult withHistory(const QString& path, const std::function<QSqlError(const Session&, HistoryResult&)>& work)
-{
-    HistoryResult result;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (const QString refused = prepareFile(path); !refused.isEmpty()) {
-            result.error = refused;
-            return result;
-        }
-        QSqlError error;
-        {
-            const Session s(path);
-            error = s.openError();
-            if (!error.isValid())
-                error = setUp(s);
-            if (!error.isValid())
-                error = work(s, result);
-        }
-        if (!error.isValid())
-            return result;
-        if (!damaged(error) || attempt > 0) {
-            result.error = describe(error);
-            return result;
-        }
-        result.movedAside = moveAside(path);
-        result.calls.clear();
-    }
-    return result;
-}
-
+// Never null: SQLite would keep a null text as NULL.
 QString kept(const QString& text)
 {
-    return text.left(CallHistory::kMaxText);
+    return text.isNull() ? QStringLiteral("") : text.left(CallHistory::kMaxText);
 }
 
 // A row as another program may have left it: each field of its type, or the row is passed over.
@@ -227,9 +202,44 @@ CallHistory::CallHistory(QString path)
 {
 }
 
+CallHistory::~CallHistory() = default;
+
+HistoryResult CallHistory::withConnection(
+    const std::function<QSqlError(const HistoryConnection&, HistoryResult&)>& work)
+{
+    HistoryResult result;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QSqlError error;
+        if (!m_connection) {
+            if (const QString refused = prepareFile(m_path); !refused.isEmpty()) {
+                result.error = refused;
+                return result;
+            }
+            m_connection = std::make_unique<HistoryConnection>(m_path);
+            error = m_connection->openError();
+            if (!error.isValid())
+                error = setUp(*m_connection);
+        }
+        if (!error.isValid())
+            error = work(*m_connection, result);
+        if (!error.isValid())
+            return result;
+        // Whatever failed, the next operation starts with a new connection.
+        m_connection.reset();
+        if (!damaged(error) || attempt > 0) {
+            result.error = describe(error);
+            return result;
+        }
+        // A damaged history goes aside, and the operation runs again on a new one.
+        result.movedAside = moveAside(m_path);
+        result.calls.clear();
+    }
+    return result;
+}
+
 HistoryResult CallHistory::record(const CallRecord& call)
 {
-    return withHistory(m_path, [&call](const Session& s, HistoryResult& result) {
+    return withConnection([&call](const HistoryConnection& s, HistoryResult& result) {
         return s.transaction([&] {
             QSqlQuery insert = s.query();
             insert.prepare(QStringLiteral("INSERT INTO calls (placed_at, card, number, contact, outcome, seconds) "
@@ -248,7 +258,7 @@ HistoryResult CallHistory::record(const CallRecord& call)
 
 HistoryResult CallHistory::setOutcome(qint64 id, CallOutcome outcome, std::optional<int> seconds)
 {
-    return withHistory(m_path, [&](const Session& s, HistoryResult&) {
+    return withConnection([&](const HistoryConnection& s, HistoryResult&) {
         return s.exec(QStringLiteral("UPDATE calls SET outcome = ?, seconds = ? WHERE id = ?"),
             { int(outcome), seconds ? QVariant(*seconds) : QVariant(QMetaType::fromType<int>()), id });
     });
@@ -256,7 +266,7 @@ HistoryResult CallHistory::setOutcome(qint64 id, CallOutcome outcome, std::optio
 
 HistoryResult CallHistory::setFavourite(qint64 id, bool favourite)
 {
-    return withHistory(m_path, [&](const Session& s, HistoryResult&) {
+    return withConnection([&](const HistoryConnection& s, HistoryResult&) {
         return s.transaction([&] {
             const QSqlError e
                 = s.exec(QStringLiteral("UPDATE calls SET favourite = ? WHERE id = ?"), { favourite ? 1 : 0, id });
@@ -269,7 +279,7 @@ HistoryResult CallHistory::recent()
 {
     if (!QFileInfo::exists(m_path))
         return {};
-    return withHistory(m_path, [](const Session& s, HistoryResult& result) {
+    return withConnection([](const HistoryConnection& s, HistoryResult& result) {
         QSqlQuery q = s.query();
         if (!q.exec(QStringLiteral("SELECT id, placed_at, card, number, contact, outcome, seconds, favourite FROM "
                                    "calls ORDER BY favourite <> 0 DESC, id DESC LIMIT %1")
@@ -319,6 +329,19 @@ void runInBackground(std::function<HistoryResult(CallHistory&)> operation, QObje
                     done(result);
             });
     });
+}
+
+HistoryResult runAndWait(std::function<HistoryResult(CallHistory&)> operation)
+{
+    std::optional<HistoryResult> answer;
+    QEventLoop waiting;
+    runInBackground(std::move(operation), &waiting, [&](const HistoryResult& result) {
+        answer = result;
+        waiting.quit();
+    });
+    if (!answer)
+        waiting.exec();
+    return answer.value_or(HistoryResult { QStringLiteral("the program is ending"), {}, 0, {} });
 }
 
 bool waitForIdle(int ms)

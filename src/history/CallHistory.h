@@ -4,10 +4,13 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class HistoryConnection;
 class QObject;
+class QSqlError;
 
 // How a call ended, as far as the program has learned. Stored by number.
 enum class CallOutcome : int { Placed = 0, Ended = 1, NotAnswered = 2, Failed = 3 };
@@ -36,9 +39,10 @@ struct HistoryResult {
 // The calls placed, in an SQLite database through Qt SQL's QSQLITE driver:
 // owner-only, in WAL mode with a busy timeout, so that two copies of the
 // program write at once and lose nothing. At most kMaxCalls are kept, the
-// oldest going first; favourites are never dropped. Every operation opens
-// its own connection on the calling thread and closes it again; a damaged
-// file is moved aside and a new history started.
+// oldest going first; favourites are never dropped. A CallHistory opens its
+// connection at its first operation and keeps it while it lives; it is used
+// on one thread at a time. A damaged file is moved aside and a new history
+// started.
 class CallHistory {
 public:
     static constexpr int kMaxCalls = 1000;
@@ -51,6 +55,9 @@ public:
     static QString defaultPath();
 
     explicit CallHistory(QString path = defaultPath());
+    ~CallHistory();
+    CallHistory(const CallHistory&) = delete;
+    CallHistory& operator=(const CallHistory&) = delete;
 
     HistoryResult record(const CallRecord& call);
     HistoryResult setOutcome(qint64 id, CallOutcome outcome, std::optional<int> seconds);
@@ -61,7 +68,10 @@ public:
     const QString& path() const { return m_path; }
 
 private:
+    HistoryResult withConnection(const std::function<QSqlError(const HistoryConnection&, HistoryResult&)>& work);
+
     QString m_path;
+    std::unique_ptr<HistoryConnection> m_connection; // open from the first operation on
 };
 
 namespace history {
@@ -71,6 +81,9 @@ namespace history {
 // `context`, unless `context` is gone by then.
 void runInBackground(std::function<HistoryResult(CallHistory&)> operation, QObject* context,
     std::function<void(const HistoryResult&)> done = {});
+// Runs `operation` as runInBackground() does and waits for its result,
+// handling events meanwhile, as the caller's screen must.
+HistoryResult runAndWait(std::function<HistoryResult(CallHistory&)> operation);
 // Waits for every operation given so far; false when they took longer than `ms`.
 bool waitForIdle(int ms);
 
