@@ -369,5 +369,17 @@
         <source>Are you sure you want to add this Telvane?</source>
         <translation>Möchten Sie diese Telvane wirklich hinzufügen?</translation>
     </message>
+    <message>
+        <source>The call was placed, but not saved in Recent Calls: %1</source>
+        <translation>Der Anruf wurde getätigt, aber nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>Recent Calls could not be read, and were moved aside to %1. A new list of recent calls was started.</source>
+        <translation>Die letzten Anrufe waren nicht lesbar und wurden nach %1 verschoben. Eine neue Liste der letzten Anrufe wurde begonnen.</translation>
+    </message>
+    <message>
+        <source>%1 is an emergency number: it is called directly, not through the card.</source>
+        <translation>%1 ist eine Notrufnummer: Sie wird direkt angerufen, nicht über die Karte.</translation>
+    </message>
 </context>
 </TS>

@@ -369,5 +369,17 @@
         <source>Are you sure you want to add this Telvane?</source>
         <translation>¿Seguro que quiere añadir esta Telvane?</translation>
     </message>
+    <message>
+        <source>The call was placed, but not saved in Recent Calls: %1</source>
+        <translation>La llamada se realizó, pero no se guardó en Llamadas recientes: %1</translation>
+    </message>
+    <message>
+        <source>Recent Calls could not be read, and were moved aside to %1. A new list of recent calls was started.</source>
+        <translation>No se pudieron leer las llamadas recientes y se apartaron en %1. Se empezó una lista nueva de llamadas recientes.</translation>
+    </message>
+    <message>
+        <source>%1 is an emergency number: it is called directly, not through the card.</source>
+        <translation>%1 es un número de emergencia: se llama directamente, no a través de la tarjeta.</translation>
+    </message>
 </context>
 </TS>

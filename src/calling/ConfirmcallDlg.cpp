@@ -1,5 +1,6 @@
 #include "ConfirmcallDlg.h"
 
+#include "CallPlacement.h"
 #include "DialerDlg.h"
 #include "DialString.h"
 #include "MessageBoxes.h"
@@ -96,13 +97,9 @@ void CConfirmcall::OnPlaceCall()
         AppMessageBox(QCoreApplication::translate("Messages", composed.failureMessage));
         return;
     }
-    PHONEMAKECALLINFO info {};
-    info.cbSize = sizeof info;
-    info.dwFlags = PMCF_DEFAULT;
-    info.pszDestAddress = composed.dialString.c_str();
-    info.pszCalledParty = u"";
     m_placing = true;
-    const std::int32_t status = PhoneMakeCall(&info);
+    const std::int32_t status = PlaceCall(
+        composed.dialString, { 0, {}, m_cardName->text(), m_phoneNumber->text(), m_contact->text(), {}, {}, false });
     m_placing = false;
     if (status < 0 && status != kPhoneCallCancelled) {
         AppMessageBox(PhoneLastError());

@@ -173,6 +173,11 @@ bool startDialer(
     env.insert("DBUS_SESSION_BUS_ADDRESS", bus.isEmpty() ? "unix:path=/nonexistent" : bus);
     env.insert("QT_QPA_PLATFORM", platform);
     env.insert("XDG_RUNTIME_DIR", runtimeDir());
+    // At home in Britain, with no modem to say otherwise.
+    env.insert("LANG", "en_GB.UTF-8");
+    for (const char* name : { "LC_ALL", "LC_TELEPHONE", "DIALER_HOME_COUNTRY" })
+        env.remove(name);
+    env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent");
     p.setProcessEnvironment(env);
     p.start(QCoreApplication::applicationFilePath(), {});
     return p.waitForStarted() && (!wait || (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit));
@@ -526,6 +531,10 @@ private slots:
             { "local, context dropped", "tel:*21%23;phone-context=+1-555", "0 home+*21#" },
             { "bare number", "+1-555-010-0200", call },
             { "no card", "tel:+15550100200", "0 box:Card is not Available" },
+            { "no card, emergency", "tel:911",
+                "0 box:911 is an emergency number: it is called directly, not through the card." },
+            { "emergency: as it is", "112", "0 home+112" },
+            { "national: international", "tel:020-7946-0001", "0 home++442079460001" },
             { "--help", "--help", "0 " + tellink::helpText() },
             { "--version", "--version", "0 dialer 1.0\n" },
             { "unknown option", "--dial", no("unknown option --dial (see --help)") },
@@ -553,7 +562,7 @@ private slots:
         QFETCH(QString, args);
         QFETCH(QString, seen);
         const bool window = seen.startsWith("0 home+") || seen.startsWith("0 box:");
-        if (QTest::currentDataTag() == QLatin1String("no card"))
+        if (QByteArray(QTest::currentDataTag()).startsWith("no card"))
             QFile::remove(cardPath());
         QProcess p;
         QVERIFY(startDialer(p, args, {}, window ? "offscreen" : "no-such-platform"));
