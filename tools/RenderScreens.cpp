@@ -4,6 +4,7 @@
 // "phone" renders them as on a 360 x 720 phone (the phone layout: full
 // screen, grown to the width, touch-sized, with the scroll bar where there
 // is one), and also the make-call screen's open card list and open menu.
+#include "CallHistory.h"
 #include "CardFile.h"
 #include "CardScreens.h"
 #include "ContactChooser.h"
@@ -14,6 +15,7 @@
 #include "MainCardDlg.h"
 #include "PhonecallDlg.h"
 #include "PhoneLayout.h"
+#include "RecentCalls.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 #include "Translations.h"
@@ -179,5 +181,27 @@ int main(int argc, char* argv[])
         save(chooser, QStringLiteral("contact-chooser-search"));
     });
     ChooseContact(&cc, *store);
+    script.stop();
+
+    // Recent calls, one a favourite, and an emergency call made directly.
+    CallHistory history;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const CallRecord calls[] = {
+        { 0, now.addDays(-3), QStringLiteral("Europe Saver"), QStringLiteral("+442079460001"),
+            QStringLiteral("Doe, Ann"), CallOutcome::Ended, 754, false },
+        { 0, now.addDays(-1), QStringLiteral("World Talk"), QStringLiteral("+81312345678"), {},
+            CallOutcome::NotAnswered, {}, false },
+        { 0, now.addSecs(-3600), {}, QStringLiteral("112"), {}, CallOutcome::Placed, {}, false },
+        { 0, now.addSecs(-60), QStringLiteral("Europe Saver"), QStringLiteral("+4930123456"),
+            QStringLiteral("Weber, Jürgen"), CallOutcome::Placed, {}, false },
+    };
+    for (const CallRecord& c : calls)
+        history.setFavourite(history.record(c).id, c.contact == u"Doe, Ann");
+    screentest::Script recent;
+    recent.closeScreen("RecentCalls", [](QWidget* list) {
+        QTest::qWait(300);
+        save(list, QStringLiteral("recent-calls"));
+    });
+    ChooseRecentCall(nullptr);
     return 0;
 }

@@ -190,6 +190,10 @@
         <source>Pin Less</source>
         <translation>Kein PIN</translation>
     </message>
+    <message>
+        <source>Recent Calls</source>
+        <translation>Letzte Anrufe</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
@@ -380,6 +384,57 @@
     <message>
         <source>%1 is an emergency number: it is called directly, not through the card.</source>
         <translation>%1 ist eine Notrufnummer: Sie wird direkt angerufen, nicht über die Karte.</translation>
+    </message>
+    <message>
+        <source>Your change was not saved in Recent Calls: %1</source>
+        <translation>Ihre Änderung wurde nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecentCalls</name>
+    <message>
+        <source>Placed</source>
+        <translation>Gewählt</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>Beendet</translation>
+    </message>
+    <message>
+        <source>No answer</source>
+        <translation>Keine Antwort</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Called directly</source>
+        <translation>Direkt angerufen</translation>
+    </message>
+    <message>
+        <source>Favourite</source>
+        <translation>Favorit</translation>
+    </message>
+    <message>
+        <source>Recent Calls</source>
+        <translation>Letzte Anrufe</translation>
+    </message>
+    <message>
+        <source>Add to Favourites</source>
+        <translation>Zu Favoriten hinzufügen</translation>
+    </message>
+    <message>
+        <source>No recent calls</source>
+        <translation>Keine letzten Anrufe</translation>
+    </message>
+    <message>
+        <source>Recent Calls cannot be read: %1</source>
+        <translation>Die letzten Anrufe können nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>Remove from Favourites</source>
+        <translation>Aus Favoriten entfernen</translation>
     </message>
 </context>
 </TS>

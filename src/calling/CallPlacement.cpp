@@ -43,6 +43,12 @@ void TellHistoryMovedAside(const HistoryResult& result)
                           .arg(result.movedAside));
 }
 
+void TellHistoryNotSaved(const HistoryResult& result)
+{
+    AppMessageBox(
+        QCoreApplication::translate("Messages", "Your change was not saved in Recent Calls: %1").arg(result.error));
+}
+
 bool IsEmergencyNumber(const QString& number)
 {
     return numbers::isEmergencyNumber(number, HomeCountry::instance().current());

@@ -17,6 +17,8 @@ std::int32_t PlaceCall(const std::u16string& dialString, CallRecord call);
 
 // Tells the user that a damaged history was moved aside, when it was.
 void TellHistoryMovedAside(const HistoryResult& result);
+// Tells the user that a change to the history was not saved, and why.
+void TellHistoryNotSaved(const HistoryResult& result);
 
 // Whether `number` is an emergency number in the home country.
 bool IsEmergencyNumber(const QString& number);

@@ -9,6 +9,7 @@
 #include "phonebook.h"
 #include "PhoneMakeCall.h"
 #include "PhoneNumbers.h"
+#include "RecentCalls.h"
 #include "ResourceIds.h"
 
 #include <QComboBox>
@@ -71,6 +72,7 @@ const MessageMap& Cphonecall::messageMap() const
 {
     static const MessageMap map = {
         OnCommand(res::ID_PHONEBOOK_CONTACTS, &Cphonecall::OnContacts),
+        OnCommand(res::ID_PHONEBOOK_RECENT, &Cphonecall::OnRecentCalls),
         OnClicked(res::IDC_CALL_DIAL, &Cphonecall::OnDial),
         OnClicked(res::IDC_CALL_CANCEL, &Cphonecall::OnReturnHome),
         OnSelChange(res::IDC_CALL_CARDLIST, &Cphonecall::OnSelchangeCardList),
@@ -159,6 +161,22 @@ void Cphonecall::OnContacts()
 {
     phonebook picker;
     picker.PickContact();
+}
+
+void Cphonecall::OnRecentCalls()
+{
+    const std::optional<CallRecord> chosen = ChooseRecentCall(this);
+    if (!chosen)
+        return;
+    SetDlgItemText(res::IDC_CALL_NUMBER, chosen->number);
+    SetDlgItemText(res::IDC_CALL_CONTACTNAME, chosen->contact);
+    // The card when the book still has one of that name, chosen as the user
+    // would choose it; otherwise the list stays as it was.
+    const int index = m_cardList->findText(chosen->card, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (chosen->card.isEmpty() || index < 0)
+        return;
+    m_cardList->setCurrentIndex(index);
+    OnSelchangeCardList();
 }
 
 void Cphonecall::OnReturnHome()

@@ -34,6 +34,7 @@ protected:
 
 private:
     void OnContacts();
+    void OnRecentCalls();
     void OnDial();
     void OnSelchangeCardList();
     void OnReturnHome();

@@ -483,7 +483,8 @@ private slots:
         QTest::newRow("delete") << make<CDeletecard>() << QStringList { "", "CDeletecard" };
         QTest::newRow("message box") << make<CDeletecard>() << QStringList { "#1043", "QMessageBox" };
         QTest::newRow("edit, PIN shown") << make<CEditcard>() << QStringList { "1048>Work", "CEditcard" };
-        QTest::newRow("contact chooser") << make<Cphonecall>() << QStringList { "menu", "ContactChooser" };
+        QTest::newRow("contact chooser") << make<Cphonecall>() << QStringList { "menu0", "ContactChooser" };
+        QTest::newRow("recent calls") << make<Cphonecall>() << QStringList { "menu1", "RecentCalls" };
     }
     void phoneLayout()
     {
@@ -500,7 +501,8 @@ private slots:
         s.screen(screen->metaObject()->className(), [&](QWidget* w) {
             const bool self = row[1] == w->metaObject()->className();
             self ? void() : void(s.closeScreen(qPrintable(row[1]), measure));
-            row[0] == "menu" ? w->findChild<QMenu*>()->actions()[0]->trigger() : play(s, w, row[0]);
+            row[0].startsWith("menu") ? w->findChild<QMenu*>()->actions()[row[0].mid(4).toInt()]->trigger()
+                                      : play(s, w, row[0]);
             self ? measure(w) : void();
             static_cast<QDialog*>(w)->reject();
         });

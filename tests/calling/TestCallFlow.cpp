@@ -1,10 +1,13 @@
 #include "CallHistory.h"
 #include "DialerDlg.h"
 #include "ModemDouble.h"
+#include "PhonecallDlg.h"
 #include "PhoneService.h"
 #include "PhoneServiceMessages.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
+
+#include <QListView>
 
 using namespace screentest;
 
@@ -170,6 +173,71 @@ private slots:
             // with room for a loaded machine under the sanitizers.
             QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about * 1.5), qPrintable(expected[i]));
         }
+    }
+
+    // The worked example, then Phonebook > Recent Calls on a new make-call screen: the row names the card, and
+    // choosing it fills the card, when the book still has it, and the number. The history never holds the PIN.
+    void recentCalls_data()
+    {
+        QTest::addColumn<bool>("cardKept");
+        QTest::addColumn<QString>("filled"); // card name, then number
+        QTest::newRow("card still there") << true << "Worked|442079460000";
+        QTest::newRow("card gone: the list stays") << false << "|442079460000";
+    }
+    void recentCalls()
+    {
+        QFETCH(bool, cardKept);
+        const CardRecord worked = card(u"Worked", u"8005550100", u"9731", u"3", u"011", u"2");
+        writeCards({ worked, card(u"Other") });
+        m_tel = true;
+        Script s;
+        s.closeScreen("Cphonecall",
+             [](QWidget* call) {
+                 QVERIFY(choose(call, res::IDC_CALL_CARDLIST, "Worked"));
+                 type(call, res::IDC_CALL_NUMBER, "442079460000");
+                 click(call, res::IDC_CALL_DIAL);
+             })
+            .closeScreen("CConfirmcall", [](QWidget* confirm) { click(confirm, res::IDC_CONFIRM_OK); })
+            .closeScreen("CDialerDlg");
+        Cphonecall placing;
+        QVERIFY2(s.run(placing), qPrintable(s.report()));
+        s.stop();
+        QCOMPARE(m_opened, QStringList { "tel:8005550100,,9731,,,011442079460000" });
+        QVERIFY(history::waitForIdle(10000));
+        QByteArray kept;
+        for (const char* suffix : { "", "-wal" }) {
+            QFile file(m_data.dir.filePath(QString("dialer/history.sqlite") + suffix));
+            kept += file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }
+        QVERIFY(kept.contains("442079460000") && !kept.contains("9731"));
+        if (!cardKept)
+            writeCards({ card(u"Other") });
+
+        QStringList row;
+        Script recent;
+        recent
+            .closeScreen("Cphonecall",
+                [](QWidget* call) {
+                    QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::Key_R));
+                    (void)call;
+                })
+            .screen("RecentCalls", [&row](QWidget* list) {
+                auto* view = list->findChild<QListView*>("calls");
+                QTRY_COMPARE(view->model()->rowCount(), 1);
+                const QModelIndex first = view->model()->index(0, 0);
+                row << first.data().toString() << first.data(Qt::AccessibleTextRole).toString();
+                QTest::keyClick(view, Qt::Key_Return);
+            });
+        Cphonecall call;
+        QString filled;
+        QObject::connect(&call, &QDialog::finished,
+            [&] { filled = text(&call, res::IDC_CALL_CARDNAME) + "|" + text(&call, res::IDC_CALL_NUMBER); });
+        QVERIFY2(recent.run(call), qPrintable(recent.report()));
+        QCOMPARE(row.value(0), "442079460000");
+        QVERIFY2(
+            row.value(1).contains(QRegularExpression("^442079460000, Worked, .+, Placed$")), qPrintable(row.value(1)));
+        QTEST(filled, "filled");
+        m_tel = false;
     }
 };
 
