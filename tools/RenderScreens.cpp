@@ -184,7 +184,7 @@ int main(int argc, char* argv[])
     script.stop();
 
     // Recent calls, one a favourite, and an emergency call made directly.
-    CallHistory history;
+    const auto history = CallHistory::open();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const CallRecord calls[] = {
         { 0, now.addDays(-3), QStringLiteral("Europe Saver"), QStringLiteral("+442079460001"),
@@ -196,7 +196,7 @@ int main(int argc, char* argv[])
             QStringLiteral("Weber, Jürgen"), CallOutcome::Placed, {}, false },
     };
     for (const CallRecord& c : calls)
-        history.setFavourite(history.record(c).id, c.contact == u"Doe, Ann");
+        history->setFavourite(history->record(c).id, c.contact == u"Doe, Ann");
     screentest::Script recent;
     recent.closeScreen("RecentCalls", [](QWidget* list) {
         QTest::qWait(300);

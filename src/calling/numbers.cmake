@@ -1,3 +1,18 @@
+# dialer_module(TARGET NAME VAR): makes TARGET, a MODULE library, the
+# program's lib<NAME>.so, installed in its own folder under the library
+# folder, and sets VAR to where the program loads it from: the build tree in
+# a build with the tests, the installed file otherwise.
+function(dialer_module target name var)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${name} AUTOMOC OFF
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  install(TARGETS ${target} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/dialer)
+  if(DIALER_TESTS)
+    set(${var} $<TARGET_FILE:${target}> PARENT_SCOPE)
+  else()
+    set(${var} ${CMAKE_INSTALL_FULL_LIBDIR}/dialer/lib${name}.so PARENT_SCOPE)
+  endif()
+endfunction()
+
 # What the program asks of libphonenumber (Debian: libphonenumber-dev). Its
 # CMake files are broken in some Debian versions, so the library is looked
 # for directly. It is called through a module of our own that the program
@@ -11,17 +26,8 @@ endif()
 add_library(dialer_numbers MODULE ${CMAKE_CURRENT_LIST_DIR}/NumbersModule.cpp)
 target_include_directories(dialer_numbers PRIVATE ${PHONENUMBER_INCLUDE_DIR})
 target_link_libraries(dialer_numbers PRIVATE ${PHONENUMBER_LIBRARY})
-set_target_properties(dialer_numbers PROPERTIES OUTPUT_NAME dialer-numbers AUTOMOC OFF
-  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
-install(TARGETS dialer_numbers LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/dialer)
+dialer_module(dialer_numbers dialer-numbers numbers_module)
 
-# The program looks for the module where it is installed; a build with the
-# tests runs it from the build tree.
-if(DIALER_TESTS)
-  set(numbers_module $<TARGET_FILE:dialer_numbers>)
-else()
-  set(numbers_module ${CMAKE_INSTALL_FULL_LIBDIR}/dialer/libdialer-numbers.so)
-endif()
 add_library(phonenumbers STATIC ${CMAKE_CURRENT_LIST_DIR}/PhoneNumbers.cpp)
 target_include_directories(phonenumbers PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_compile_definitions(phonenumbers PRIVATE DIALER_NUMBERS_MODULE="${numbers_module}")

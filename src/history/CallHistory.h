@@ -8,9 +8,7 @@
 #include <optional>
 #include <vector>
 
-class HistoryConnection;
 class QObject;
-class QSqlError;
 
 // How a call ended, as far as the program has learned. Stored by number.
 enum class CallOutcome : int { Placed = 0, Ended = 1, NotAnswered = 2, Failed = 3 };
@@ -39,7 +37,7 @@ struct HistoryResult {
 // The calls placed, in an SQLite database through Qt SQL's QSQLITE driver:
 // owner-only, in WAL mode with a busy timeout, so that two copies of the
 // program write at once and lose nothing. At most kMaxCalls are kept, the
-// oldest going first; favourites are never dropped. A CallHistory opens its
+// oldest going first; favourites are never dropped. A history opens its
 // connection at its first operation and keeps it while it lives; it is used
 // on one thread at a time. A damaged file is moved aside and a new history
 // started.
@@ -54,24 +52,31 @@ public:
     // $XDG_DATA_HOME/dialer/history.sqlite, beside the card file.
     static QString defaultPath();
 
-    explicit CallHistory(QString path = defaultPath());
-    ~CallHistory();
+    // The history at `path`, from the history module, which is loaded on
+    // first use; where it cannot be, every operation fails and says why.
+    static std::unique_ptr<CallHistory> open(const QString& path = defaultPath());
+
+    virtual ~CallHistory() = default;
     CallHistory(const CallHistory&) = delete;
     CallHistory& operator=(const CallHistory&) = delete;
 
-    HistoryResult record(const CallRecord& call);
-    HistoryResult setOutcome(qint64 id, CallOutcome outcome, std::optional<int> seconds);
-    HistoryResult setFavourite(qint64 id, bool favourite);
+    virtual HistoryResult record(const CallRecord& call) = 0;
+    virtual HistoryResult setOutcome(qint64 id, CallOutcome outcome, std::optional<int> seconds) = 0;
+    virtual HistoryResult setFavourite(qint64 id, bool favourite) = 0;
     // Without creating a history where there is none.
-    HistoryResult recent();
+    virtual HistoryResult recent() = 0;
 
     const QString& path() const { return m_path; }
 
-private:
-    HistoryResult withConnection(const std::function<QSqlError(const HistoryConnection&, HistoryResult&)>& work);
+protected:
+    // Inline: the module has nothing of the program's to link against.
+    explicit CallHistory(QString path)
+        : m_path(std::move(path))
+    {
+    }
 
+private:
     QString m_path;
-    std::unique_ptr<HistoryConnection> m_connection; // open from the first operation on
 };
 
 namespace history {

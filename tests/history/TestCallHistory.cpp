@@ -62,9 +62,9 @@ public:
         const QList<QByteArray> w = qgetenv("DIALER_TEST_WRITER").split('|');
         if (w.size() != 3)
             return;
-        CallHistory history(QString::fromUtf8(w[0]));
+        const auto history = CallHistory::open(QString::fromUtf8(w[0]));
         for (int i = 0; i < w[2].toInt(); ++i)
-            if (const HistoryResult r = history.record(call(QString::fromUtf8(w[1]) + QString::number(i))); !r.ok())
+            if (const HistoryResult r = history->record(call(QString::fromUtf8(w[1]) + QString::number(i))); !r.ok())
                 std::fprintf(stderr, "%s\n", qPrintable(r.error)), std::_Exit(1);
         std::_Exit(0);
     }
@@ -97,18 +97,18 @@ private slots:
         QFETCH(int, before);
         QFETCH(QList<int>, favourites);
         QFETCH(int, after);
-        CallHistory history(m_path);
+        const auto history = CallHistory::open(m_path);
         std::vector<qint64> ids;
         for (int i = 0; i < before + after; ++i) {
             for (const int f : i == before ? favourites : QList<int> {}) {
-                QVERIFY(history.setFavourite(ids[std::size_t(std::max(f, 0))], true).ok());
-                QVERIFY(f >= 0 || history.setFavourite(ids[0], false).ok());
+                QVERIFY(history->setFavourite(ids[std::size_t(std::max(f, 0))], true).ok());
+                QVERIFY(f >= 0 || history->setFavourite(ids[0], false).ok());
             }
-            const HistoryResult r = history.record(call(QString::number(i)));
+            const HistoryResult r = history->record(call(QString::number(i)));
             QVERIFY2(r.ok() && r.id > 0, qPrintable(r.error));
             ids.push_back(r.id);
         }
-        const QStringList kept = listed(history);
+        const QStringList kept = listed(*history);
         QCOMPARE(kept.size(), 1000);
         QTEST(kept.mid(0, 3) + kept.mid(997), "kept");
         QCOMPARE(QFileInfo(m_path).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser);
@@ -119,10 +119,10 @@ private slots:
     // Learned once the call is over.
     void outcomeLater()
     {
-        CallHistory history(m_path);
-        const qint64 first = history.record(call("a")).id, second = history.record(call("b")).id;
-        QVERIFY(history.setOutcome(first, CallOutcome::Ended, 83).ok());
-        const std::vector<CallRecord> calls = history.recent().calls;
+        const auto history = CallHistory::open(m_path);
+        const qint64 first = history->record(call("a")).id, second = history->record(call("b")).id;
+        QVERIFY(history->setOutcome(first, CallOutcome::Ended, 83).ok());
+        const std::vector<CallRecord> calls = history->recent().calls;
         QCOMPARE(calls.size(), 2u);
         QVERIFY(calls[0].id == second && calls[0].outcome == CallOutcome::Placed && !calls[0].seconds);
         QVERIFY(calls[1].id == first && calls[1].outcome == CallOutcome::Ended && calls[1].seconds == 83);
@@ -139,9 +139,9 @@ private slots:
     {
         QFETCH(int, cut);
         {
-            CallHistory writer(m_path);
+            const auto writer = CallHistory::open(m_path);
             for (int i = 0; i < 200; ++i)
-                QVERIFY(writer.record(call(QString(100, u'x') + QString::number(i))).ok());
+                QVERIFY(writer->record(call(QString(100, u'x') + QString::number(i))).ok());
         } // its log written back into the file as it closes
         QVERIFY(!QFile::exists(m_path + "-wal"));
         QFile file(m_path);
@@ -149,33 +149,33 @@ private slots:
         cut < 0 ? void(file.write(QByteArray(4096, 'x'))) : void(file.resize(cut));
         file.close();
         const QByteArray bytes = slurp(m_path);
-        CallHistory history(m_path);
-        const HistoryResult read = history.recent();
+        const auto history = CallHistory::open(m_path);
+        const HistoryResult read = history->recent();
         QVERIFY2(read.ok() && read.calls.empty(), qPrintable(read.error));
         QVERIFY2(QFileInfo(read.movedAside)
                      .fileName()
                      .contains(QRegularExpression("^history\\.sqlite\\.damaged-\\d{4}-\\d\\d-\\d\\d-\\d{6}$")),
             qPrintable(read.movedAside));
         QCOMPARE(slurp(read.movedAside), bytes);
-        QVERIFY(history.record(call("new")).ok());
-        const HistoryResult again = history.recent();
+        QVERIFY(history->record(call("new")).ok());
+        const HistoryResult again = history->recent();
         QCOMPARE(again.movedAside, QString()); // told once
-        QCOMPARE(listed(history), QStringList { "new" });
+        QCOMPARE(listed(*history), QStringList { "new" });
     }
 
     // Nothing is written, and what was kept stays.
     void readOnlyFolder()
     {
-        QVERIFY(CallHistory(m_path).record(call("kept")).ok());
+        QVERIFY(CallHistory::open(m_path)->record(call("kept")).ok());
         const QByteArray before = slurp(m_path);
         {
             ReadOnly locked(m_dir.filePath("dialer"));
-            const HistoryResult r = CallHistory(m_path).record(call("refused"));
+            const HistoryResult r = CallHistory::open(m_path)->record(call("refused"));
             QVERIFY2(!r.ok() && r.movedAside.isEmpty(), qPrintable(r.error));
         }
         QCOMPARE(slurp(m_path), before);
-        CallHistory history(m_path);
-        QCOMPARE(listed(history), QStringList { "kept" });
+        const auto history = CallHistory::open(m_path);
+        QCOMPARE(listed(*history), QStringList { "kept" });
     }
 
     // Two copies of the program, each writing as fast as it can: every row of both is kept.
@@ -192,8 +192,8 @@ private slots:
         for (QProcess* p : { &a, &b })
             QVERIFY2(p->waitForFinished(60000) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0,
                 p->readAllStandardError().constData());
-        CallHistory history(m_path);
-        QStringList all = listed(history);
+        const auto history = CallHistory::open(m_path);
+        QStringList all = listed(*history);
         all.sort();
         QCOMPARE(all.size(), 600);
         QCOMPARE(all.removeDuplicates(), 0);
