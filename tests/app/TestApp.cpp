@@ -110,21 +110,31 @@ QString accessible(QObject* o, QAccessible::Text t = QAccessible::Name)
     std::atexit([] { answeredOk ? void() : std::_Exit(6); });
     Script s;
     int depth = 0;
-    std::function<void(QWidget*)> stack = [&](QWidget* w) {
+    std::function<void(QWidget*)> stack = [&](QWidget*) {
         ++depth;
         s.screen("CDialerDlg", stack);
         ShowHomeScreen();
         // Refused: a message came up instead of the next screen.
         if (depth > 50 && s.errors().join(',').contains("Too many screens are open")) {
             s.stop();
-            Script leave;
-            leave.box(QMessageBox::Cancel).box(QMessageBox::Ok);
-            click(w, res::IDC_EXIT); // the screen stays
-            answeredOk
-                = leave.log() == QStringList { "box:Are you sure you want to exit Application, Press OK to Quit" };
-            click(w, res::IDC_EXIT);
+            // From the deepest screen, on top again: Exit answered Cancel keeps it, OK ends the program. The
+            // script takes that screen first, so that it is never mistaken for a window coming up in between.
+            static Script leave;
+            leave
+                .screen("CDialerDlg",
+                    [](QWidget* home) {
+                        click(home, res::IDC_EXIT);
+                        answeredOk = leave.log()
+                            == QStringList { "screen:CDialerDlg",
+                                   "box:Are you sure you want to exit Application, Press OK to Quit" };
+                        click(home, res::IDC_EXIT);
+                        std::_Exit(4); // Exit must not come back
+                    })
+                .box(QMessageBox::Cancel)
+                .box(QMessageBox::Ok);
+            return;
         }
-        std::_Exit(4); // Exit must not come back
+        std::_Exit(4); // nor a screen stacked over this one
     };
     s.screen("CDialerDlg", stack);
     theApp.InitInstance();
