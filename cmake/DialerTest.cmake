@@ -11,7 +11,7 @@ function(dialer_add_test name)
     DIALER_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 120)
+    set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}

@@ -165,7 +165,7 @@ private slots:
             qputenv(name, home.path().toUtf8());
         phone::PhoneService::instance().desktopTelHandler()(
             QUrl("tel:555"), [&](const QString& error) { m_told << error; });
-        QTRY_VERIFY(!m_told.isEmpty() && (!m_told[0].isEmpty() || QFileInfo(log).size() > 0));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_told.isEmpty() && (!m_told[0].isEmpty() || QFileInfo(log).size() > 0), kPatienceMs);
         QFile file(log);
         QTEST(m_told[0] + (file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : ""), "told");
     }
