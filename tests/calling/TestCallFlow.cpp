@@ -40,6 +40,13 @@ private slots:
 
     void cleanup()
     {
+        // After a failed row the call's end may still be told in a box, with nobody left to answer it.
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        closer.start(100);
         m_modem.stopMock();
         QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, kPatienceMs);
         m_opened.clear();
@@ -139,9 +146,11 @@ private slots:
         // Failures are told in the application's own box.
         QCOMPARE(boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Send)")).size());
         const QStringList entries = QStringList(then).replaceInStrings(QRegularExpression(" ~\\d+$"), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(s.log().mid(3) + m_opened
-                + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")),
-            entries, kPatienceMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            (s.log().mid(3) + m_opened
+                + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")))
+                .join(" | "),
+            entries.join(" | "), kPatienceMs);
         const QStringList timed = m_modem.log(true), expected = then.mid(then.size() - timed.size());
         for (qsizetype i = 1; ModemDouble::real() && i < timed.size(); ++i) {
             const double gap = timed[i].section(' ', 0, 0).toDouble() - timed[i - 1].section(' ', 0, 0).toDouble(),
