@@ -1,4 +1,5 @@
 #include "CallHistory.h"
+#include "TestProcesses.h"
 
 #include <QtTest>
 
@@ -187,10 +188,11 @@ private slots:
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("DIALER_TEST_WRITER", m_path + "|" + name + "|300");
             p->setProcessEnvironment(env);
+            endWithTest(*p);
             p->start(QCoreApplication::applicationFilePath(), {});
         }
         for (QProcess* p : { &a, &b })
-            QVERIFY2(p->waitForFinished(60000) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0,
+            QVERIFY2(p->waitForFinished(kPatienceMs) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0,
                 p->readAllStandardError().constData());
         const auto history = CallHistory::open(m_path);
         QStringList all = listed(*history);
