@@ -547,7 +547,6 @@ private slots:
             { "no card", "tel:+15550100200", "0 box:Card is not Available" },
             { "no card, emergency", "tel:911",
                 "0 box:911 is an emergency number: it is called directly, not through the card." },
-            { "emergency: as it is", "112", "0 home+112" },
             { "national: international", "tel:020-7946-0001", "0 home++442079460001" },
             { "--help", "--help", "0 " + tellink::helpText() },
             { "--version", "--version", "0 dialer 1.0\n" },

@@ -236,10 +236,7 @@ private slots:
         Script recent;
         recent
             .closeScreen("Cphonecall",
-                [](QWidget* call) {
-                    QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::Key_R));
-                    (void)call;
-                })
+                [](QWidget*) { QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::Key_R)); })
             .screen("RecentCalls", [&row](QWidget* list) {
                 auto* view = list->findChild<QListView*>("calls");
                 QTRY_COMPARE(view->model()->rowCount(), 1);

@@ -34,18 +34,15 @@ struct ReadOnly {
     explicit ReadOnly(const QString& f)
         : folder(f)
     {
-        if (::geteuid() == 0) {
-            for (const QString& p : QDir(folder).entryList(QDir::Files) + QStringList { "..", "." })
-                QVERIFY(::chown(QFile::encodeName(folder + "/" + p), 65534, 65534) == 0);
-            QVERIFY(::seteuid(65534) == 0);
-        }
+        for (const QString& p : QDir(folder).entryList(QDir::Files) + QStringList { "..", "." })
+            QVERIFY(::geteuid() != 0 || ::chown(QFile::encodeName(folder + "/" + p), 65534, 65534) == 0);
+        QVERIFY(::geteuid() != 0 || ::seteuid(65534) == 0);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
     }
     ~ReadOnly()
     {
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (::getuid() == 0)
-            (void)::seteuid(0);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner),
+            (void)::seteuid(::getuid());
     }
 };
 
@@ -84,8 +81,6 @@ private slots:
         QTest::addColumn<QList<int>>("favourites"); // of the calls before; -1: the first, and taken back
         QTest::addColumn<int>("after");
         QTest::addColumn<QStringList>("kept"); // the first and last three
-        QTest::newRow("at the limit") << 1000 << QList<int> {} << 0
-                                      << QStringList { "999", "998", "997", "2", "1", "0" };
         QTest::newRow("past it: the oldest go")
             << 1000 << QList<int> {} << 2 << QStringList { "1001", "1000", "999", "4", "3", "2" };
         QTest::newRow("favourites kept past it")
