@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VCardReader.h"
+#include "ContactList.h"
 
 #include <QObject>
 #include <QString>
@@ -10,40 +10,6 @@
 #include <functional>
 #include <memory>
 #include <vector>
-
-// A store holds up to 100,000 of these: what is only searched lives in the
-// store's search texts, and a file's path is shared by its contacts.
-struct Contact {
-    int oid = 0; // valid while its store is open; never 0
-    int indexInFile = -1; // -1 when the card has a UID
-    QString uidOrFile; // the card's UID, else the path of its file
-    QString fileAs;
-    QString displayName; // FN, or the file-as name when the card has none
-    QString mobile; // empty when the card has no mobile number
-    QStringList phones; // "mobile 555 0100", "home 555 0199": for showing only
-
-    // The card's UID, else "<file>#<index in file>".
-    QString identifier() const
-    {
-        return indexInFile < 0 ? uidOrFile : uidOrFile + QLatin1Char('#') + QString::number(indexInFile);
-    }
-};
-
-// What reading left out because of the limits in VCardReader.h.
-struct ContactsLeftOut {
-    qsizetype tooMany = 0; // contacts past kMaxContacts
-    qsizetype tooLong = 0; // contacts with a line or a card past its limit
-    qsizetype bigFiles = 0; // files past kMaxFileBytes, not read
-    VCardLimits limits; // the limits they were read with
-
-    bool any() const { return tooMany + tooLong + bigFiles > 0; }
-};
-
-// Lower case, accents removed: "María" sorts and searches as "maria".
-QString foldForSearch(const QString& text);
-
-// The digits of a number alone: "555 01" finds "(555) 0123".
-QString phoneDigits(QStringView number);
 
 // The user's vCard contacts, read once. Read only. Reading takes seconds for
 // the largest address books, so logon() reads on a worker thread while the
@@ -82,7 +48,6 @@ public:
     // kSearchSeparator.
     QStringView searchText(std::size_t i) const;
     QStringView searchDigits(std::size_t i) const;
-    static constexpr QChar kSearchSeparator { u'\x1' };
 
 signals:
     // How far reading has got, in thousandths, and the contacts found so far.
@@ -90,13 +55,12 @@ signals:
     void ready();
 
 private:
-    struct Data;
     struct Job;
-    static std::unique_ptr<Data> read(const QStringList& folders, const VCardLimits& limits,
+    static std::unique_ptr<ContactList> read(const QStringList& folders, const VCardLimits& limits,
         const std::atomic<bool>& cancel, const std::function<void(int, qsizetype)>& report);
     void adopt();
 
-    std::unique_ptr<Data> m_data;
+    std::unique_ptr<ContactList> m_data;
     std::shared_ptr<Job> m_job;
     bool m_ready = false;
 };

@@ -2,6 +2,8 @@
 include(${CMAKE_CURRENT_LIST_DIR}/contacts_core.cmake)
 if(NOT TARGET contacts)
   add_library(contacts STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/ContactFolders.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ContactList.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ContactStore.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ContactChooser.cpp
   )
