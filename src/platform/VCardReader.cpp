@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <memory>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -24,7 +26,6 @@ public:
     void start(bool unicodeFile)
     {
         m_decoder.unicodeFile = unicodeFile;
-        m_active = true;
         m_spoiled = false;
         m_bytes = 0;
         m_decoder.v21 = false;
@@ -35,8 +36,6 @@ public:
         m_telCount = 0;
         m_labels.clear();
     }
-
-    bool active() const { return m_active; }
 
     // Undeclared text that is not UTF-8 was read before the card named a
     // charset: worth reading again if a line further on names one.
@@ -134,7 +133,6 @@ public:
     // with neither a name nor a number. Valid until the next card starts.
     VCardContact* finish(VCardCards& out)
     {
-        m_active = false;
         if (m_spoiled) {
             ++out.tooLong;
             return nullptr;
@@ -180,7 +178,6 @@ private:
         VCardPhone phone;
     };
 
-    bool m_active = false;
     bool m_spoiled = false;
     std::size_t m_bytes = 0;
     Decoder m_decoder;
@@ -194,9 +191,11 @@ private:
 
 constexpr std::string_view kBeginLine = "BEGIN:VCARD";
 
-// Cards nested in a card: past this depth the card is left out, counted as
-// too long. vCard 2.1 nests one card for its AGENT, and that rarely has
-// one of its own.
+// Cards nested in a card. vCard 2.1 nests one card for its AGENT, and that
+// rarely has one of its own: a card with its AGENT's cards nested deeper than
+// this is left out, counted as too long. Other nested cards are cards of their
+// own; past this depth the innermost ends where the next one begins, as a card
+// without END did before nesting was read.
 constexpr std::size_t kMaxNestedCards = 8;
 
 // "AGENT:" with nothing after it (a group and parameters allowed): in vCard
@@ -211,11 +210,11 @@ bool opensNestedCard(std::string_view physicalLine)
     return iequals(name, "AGENT") && !t.empty() && t.back() == ':';
 }
 
-// Where a file can be cut so that each piece parses as the whole would: before
-// a line that is exactly "BEGIN:VCARD", has no folded continuation and opens
-// no nested card. Such a line ends any card before it and starts one afresh,
-// so no parsing state crosses it. UTF-16 files are never cut: their bytes are
-// converted first.
+// Where a file can be cut: before a line that is exactly "BEGIN:VCARD", has no
+// folded continuation and opens no card of an AGENT. Where no card is open
+// before such a line, no parsing state crosses it, and the pieces parse as the
+// whole would; whether one is open, the reading of the piece before it tells.
+// UTF-16 files are never cut: their bytes are converted first.
 std::vector<std::size_t> cutPoints(std::string_view bytes, std::size_t stretch, const VCardLimits& limits)
 {
     std::vector<std::size_t> cuts { 0 };
@@ -273,19 +272,54 @@ std::string phoneLabel(const VCardPhone& phone)
 
 namespace {
 
+// A card whose END has not come yet. Cards nest: a BEGIN inside a card opens
+// a card inside it, and an END closes the innermost one.
+struct OpenCard {
+    std::size_t beginLine = 0; // where its BEGIN line starts
+    std::size_t start = 0; // just after its BEGIN line
+    std::size_t order = 0; // its place among the cards of the bytes, by their BEGIN
+    std::size_t agents = 0; // depth in cards nested in its AGENT, which are passed over
+    // The cards nested in it, from their BEGIN line to the line after them:
+    // passed over when it is read again with a charset hint, as they are read.
+    std::vector<std::pair<std::size_t, std::size_t>> nested;
+    bool again = false; // read again with a hint
+    std::size_t skipped = 0; // of `nested`, those passed over in that second reading
+};
+
+// A card that closed inside another: it waits for the outermost to close, so
+// that the cards come out in the order of their BEGIN lines, as they always
+// did when a BEGIN ended the card before it.
+struct WaitingCard {
+    std::size_t order;
+    VCardContact contact;
+};
+
 // What reading keeps from line to line, and from file to file when reused.
 struct ParserState {
-    CardBuilder card;
+    std::vector<std::unique_ptr<CardBuilder>> builders; // one per depth, the outermost first
+    std::vector<OpenCard> open;
+    std::vector<WaitingCard> waiting;
     ContentLine line;
     LineProps props;
     std::string logical;
     std::string converted;
 };
 
+// Where parseWith() stopped: at one of the positions it was given, or at the
+// end of the bytes, perhaps with cards still open there.
+struct ParseEnd {
+    std::size_t stop = std::string_view::npos; // index into `stops`, or npos at the end
+    bool openAtEnd = false; // cards were open at the end of the bytes, and closed there
+};
+
 // Reads the cards of `bytes` into `cards`' counts, handing each contact kept
-// to take(VCardContact&).
+// to take(VCardContact&), in the order of their BEGIN lines. Stops early at
+// the first of `stops` (positions in the bytes the caller cut them from,
+// `origin` being where these begin) that a line starts at while no card is
+// open.
 template <typename Take>
-void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& limits, VCardCards& cards, Take&& take)
+ParseEnd parseWith(ParserState& state, std::string_view bytes, const VCardLimits& limits, VCardCards& cards,
+    Take&& take, std::span<const std::size_t> stops = {}, std::size_t origin = 0)
 {
     const bool unicode = isUtf16(bytes);
     if (unicode) {
@@ -293,49 +327,111 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
         bytes = state.converted;
     } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         bytes.remove_prefix(3);
+        origin += 3;
     }
 
     LineCursor cursor(bytes);
-    CardBuilder& card = state.card;
+    std::vector<OpenCard>& open = state.open;
+    std::vector<WaitingCard>& waiting = state.waiting;
+    open.clear();
+    waiting.clear();
     ContentLine& line = state.line;
     LineProps& props = state.props;
     std::string& logical = state.logical;
     const std::size_t limit = limits.propertyBytes;
     std::size_t kept = 0;
-    std::size_t cardStart = 0; // just after the card's BEGIN line
-    std::size_t nested = 0; // depth in cards nested in the card, which are passed over
-    // Ends the card before `end`; false when the card is to be read again
-    // from its start instead, with a charset declared after its 8-bit text.
-    // A card is read at most twice.
-    const auto finish = [&](std::size_t end) {
-        nested = 0;
-        if (card.wantsHint()) {
-            if (std::string hint = card.hintIn(bytes.substr(cardStart, end - cardStart)); !hint.empty()) {
-                card.restart(std::move(hint));
-                cursor.seek(cardStart);
+    std::size_t cardsBegun = 0;
+    std::size_t nextStop = 0;
+    ParseEnd result;
+
+    const auto builder = [&]() -> CardBuilder& { return *state.builders[open.size() - 1]; };
+    const auto emit = [&](VCardContact& contact) {
+        if (kept >= limits.contacts) {
+            ++cards.tooMany;
+        } else {
+            ++kept;
+            take(contact);
+        }
+    };
+    const auto begin = [&](std::size_t lineStart) {
+        open.push_back({ lineStart, cursor.pos(), cardsBegun++, 0, {}, false, 0 });
+        if (state.builders.size() < open.size())
+            state.builders.push_back(std::make_unique<CardBuilder>());
+        builder().start(unicode);
+    };
+    // Closes the innermost card, whose lines end at `end` and which is
+    // followed by what starts at `after`; false when the card is to be read
+    // again from its start instead, with a charset declared after its 8-bit
+    // text. A card is read at most twice.
+    const auto finish = [&](std::size_t end, std::size_t after) {
+        OpenCard& card = open.back();
+        CardBuilder& built = builder();
+        card.agents = 0;
+        if (built.wantsHint() && !card.again) {
+            std::string hint;
+            std::size_t from = card.start;
+            for (std::size_t k = 0; hint.empty() && k <= card.nested.size(); ++k) {
+                const std::size_t to = k < card.nested.size() ? card.nested[k].first : end;
+                hint = built.hintIn(bytes.substr(from, to - from));
+                from = k < card.nested.size() ? card.nested[k].second : end;
+            }
+            if (!hint.empty()) {
+                built.restart(std::move(hint));
+                card.again = true;
+                cursor.seek(card.start);
                 return false;
             }
         }
-        if (VCardContact* contact = card.finish(cards)) {
-            if (kept >= limits.contacts) {
-                ++cards.tooMany;
-            } else {
-                ++kept;
-                take(*contact);
-            }
+        VCardContact* contact = built.finish(cards);
+        const std::size_t order = card.order;
+        const std::size_t beginLine = card.beginLine;
+        open.pop_back();
+        if (!open.empty())
+            open.back().nested.emplace_back(beginLine, after);
+        if (contact != nullptr && open.empty() && waiting.empty()) {
+            emit(*contact);
+        } else if (contact != nullptr) {
+            waiting.push_back({ order, std::move(*contact) });
+        }
+        if (open.empty() && !waiting.empty()) {
+            std::sort(waiting.begin(), waiting.end(),
+                [](const WaitingCard& a, const WaitingCard& b) { return a.order < b.order; });
+            for (WaitingCard& w : waiting)
+                emit(w.contact);
+            waiting.clear();
         }
         return true;
     };
-    const auto nest = [&] {
-        if (++nested > kMaxNestedCards)
-            card.spoil();
+    const auto nestInAgent = [&] {
+        if (++open.back().agents > kMaxNestedCards)
+            builder().spoil();
     };
 
     for (;;) {
+        if (open.empty() && nextStop < stops.size()) {
+            while (nextStop < stops.size() && stops[nextStop] < origin + cursor.pos())
+                ++nextStop;
+            if (nextStop < stops.size() && stops[nextStop] == origin + cursor.pos()) {
+                result.stop = nextStop;
+                return result;
+            }
+        }
         if (cursor.atEnd()) {
-            if (!card.active() || finish(bytes.size()))
-                break;
+            if (open.empty())
+                return result;
+            result.openAtEnd = true;
+            finish(bytes.size(), bytes.size());
             continue;
+        }
+        // Read again with a hint, a card passes over the cards nested in it.
+        if (!open.empty() && open.back().again) {
+            OpenCard& card = open.back();
+            while (card.skipped < card.nested.size() && card.nested[card.skipped].first < cursor.pos())
+                ++card.skipped;
+            if (card.skipped < card.nested.size() && card.nested[card.skipped].first == cursor.pos()) {
+                cursor.seek(card.nested[card.skipped++].second);
+                continue;
+            }
         }
         // A line longer than the limit is not kept whole, only read past. It
         // is still a line: its continuations are its own, not new lines. An
@@ -363,7 +459,7 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
         Property property = propertyOf(line.name);
         if (property == Property::Other) {
             const std::string_view end = trimEnd(overlong ? last : logicalLine);
-            if (!card.active() || end.empty() || end.back() != '=')
+            if (open.empty() || end.empty() || end.back() != '=')
                 continue;
         }
         const bool parsed = parseParams(logicalLine, nameEnd, line);
@@ -371,29 +467,34 @@ void parseWith(ParserState& state, std::string_view bytes, const VCardLimits& li
             continue;
 
         if (!overlong && property == Property::Begin && iequals(trim(line.value), "VCARD")) {
-            if (card.active() && opensNestedCard(physicalLineBefore(bytes, lineStart))) {
-                nest();
-            } else if (!card.active() || finish(lineStart)) {
-                card.start(unicode);
-                cardStart = cursor.pos();
+            if (open.empty()) {
+                begin(lineStart);
+            } else if (open.back().agents > 0 || opensNestedCard(physicalLineBefore(bytes, lineStart))) {
+                nestInAgent();
+            } else if (open.size() <= kMaxNestedCards) {
+                begin(lineStart);
+            } else if (finish(lineStart, lineStart)) {
+                // Nested too deep: the innermost card ends where the next begins.
+                begin(lineStart);
             }
             continue;
         }
-        if (!card.active())
+        if (open.empty())
             continue;
         if (!overlong && property == Property::End && iequals(trim(line.value), "VCARD")) {
-            if (nested > 0)
-                --nested;
+            if (open.back().agents > 0)
+                --open.back().agents;
             else
-                finish(lineStart);
+                finish(lineStart, cursor.pos());
             continue;
         }
         // Some writers put the nested card's BEGIN on the AGENT line itself.
         if (!overlong && property == Property::Agent && iequals(trim(line.value), "BEGIN:VCARD"))
-            nest();
-        if (nested > 0)
+            nestInAgent();
+        if (open.back().agents > 0)
             continue;
 
+        CardBuilder& card = builder();
         if (parsed)
             readProps(line, property == Property::Tel, props);
         if (parsed && props.quotedPrintable) {
@@ -486,29 +587,62 @@ VCardCards parseVCardsInStretches(std::string_view bytes, const VCardLimits& lim
     const std::vector<std::size_t> cuts = cutPoints(bytes, stretch, limits);
     const std::size_t stretches = cuts.size() - 1;
     auto cancelled = [cancel] { return cancel != nullptr && cancel->load(std::memory_order_relaxed); };
+    struct Part {
+        VCardCards cards;
+        ParseEnd end;
+    };
+    const auto parse = [&](std::size_t from, std::size_t to, const VCardLimits& partLimits,
+                           std::span<const std::size_t> stops = {}) {
+        ParserState state;
+        Part part;
+        part.end = parseWith(
+            state, bytes.substr(from, to - from), partLimits, part.cards,
+            [&](VCardContact& c) { part.cards.contacts.push_back(std::move(c)); }, stops, from);
+        return part;
+    };
+    VCardCards out;
+    const auto append = [&](Part& part) {
+        const std::size_t keep = std::min(limits.contacts - out.contacts.size(), part.cards.contacts.size());
+        out.tooLong += part.cards.tooLong;
+        out.tooMany += part.cards.tooMany + (part.cards.contacts.size() - keep);
+        std::move(part.cards.contacts.begin(), part.cards.contacts.begin() + static_cast<std::ptrdiff_t>(keep),
+            std::back_inserter(out.contacts));
+    };
+    const auto leftFor = [&] {
+        VCardLimits partLimits = limits;
+        partLimits.contacts = limits.contacts - out.contacts.size();
+        return partLimits;
+    };
     // A few stretches per thread at a time: their cards wait in memory until
     // the ones before them are counted against the limit.
     const std::size_t window = std::size_t { std::max(threads, 1u) } * 4;
-    VCardCards out;
-    std::vector<VCardCards> parts;
-    for (std::size_t first = 0; first < stretches && !cancelled(); first += window) {
+    std::vector<Part> parts;
+    for (std::size_t first = 0; first < stretches && !cancelled();) {
         parts.assign(std::min(window, stretches - first), {});
-        VCardLimits partLimits = limits;
-        partLimits.contacts = limits.contacts - out.contacts.size();
+        const VCardLimits partLimits = leftFor();
         forEachOnThreads(parts.size(), threads, [&](std::size_t k) {
             if (!cancelled())
-                parts[k]
-                    = parseVCards(bytes.substr(cuts[first + k], cuts[first + k + 1] - cuts[first + k]), partLimits);
+                parts[k] = parse(cuts[first + k], cuts[first + k + 1], partLimits);
         });
-        for (VCardCards& part : parts) {
-            const std::size_t keep = std::min(limits.contacts - out.contacts.size(), part.contacts.size());
-            out.tooLong += part.tooLong;
-            out.tooMany += part.tooMany + (part.contacts.size() - keep);
-            std::move(part.contacts.begin(), part.contacts.begin() + static_cast<std::ptrdiff_t>(keep),
-                std::back_inserter(out.contacts));
+        // A stretch read as if no card were open at its start is read right
+        // when none was open at the end of the stretch before it. Where one
+        // was (a card without END, or one with a card nested in it cut in
+        // two), the reading goes on from that stretch's start in one piece
+        // up to the first cut where no card is open.
+        std::size_t k = 0;
+        while (k < parts.size() && !(parts[k].end.openAtEnd && first + k + 1 < stretches))
+            append(parts[k++]);
+        if (k == parts.size()) {
+            first += parts.size();
+        } else {
+            const std::size_t from = first + k;
+            Part joined = parse(cuts[from], bytes.size(), leftFor(),
+                std::span<const std::size_t>(cuts).subspan(from + 1, stretches - from - 1));
+            append(joined);
+            first = joined.end.stop == std::string_view::npos ? stretches : from + 1 + joined.end.stop;
         }
         if (parsed)
-            parsed(cuts[first + parts.size()]);
+            parsed(cuts[first]);
     }
     return out;
 }
