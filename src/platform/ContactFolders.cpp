@@ -24,11 +24,6 @@ namespace {
 // are cut into stretches of it and parsed by all threads.
 constexpr std::size_t kStretch = 512 * 1024;
 
-unsigned threadCount()
-{
-    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-}
-
 bool isCardFile(std::string_view name)
 {
     // The extension as std::filesystem sees it: ".vcf" alone is a hidden
@@ -292,6 +287,11 @@ QString pathFor(const std::vector<VCardContact>& cards, const Folder& folder, co
 
 } // namespace
 
+unsigned readingThreads()
+{
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
 bool readContactFolders(const QStringList& folders, const VCardLimits& limits, const std::atomic<bool>& cancel,
     const std::function<void(int, qsizetype)>& report, ContactBatch& kept, ContactsLeftOut& leftOut)
 {
@@ -313,7 +313,7 @@ bool readContactFolders(const QStringList& folders, const VCardLimits& limits, c
     bool noAtime = true;
 
     kept.contacts.reserve(std::min(files.size(), limits.contacts)); // a card a file, as a rule
-    const unsigned threads = threadCount();
+    const unsigned threads = readingThreads();
     auto permille = [&](double filesDone) { return static_cast<int>(1000 * filesDone / double(files.size())); };
     // The limits for the files still to read: the contacts kept count.
     auto left = [&] {

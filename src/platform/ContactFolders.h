@@ -9,6 +9,9 @@
 #include <atomic>
 #include <functional>
 
+// The threads a reading of contacts may use: the cores, at most eight.
+unsigned readingThreads();
+
 // Reads every *.vcf and *.vcard file in the folders and in their direct
 // subfolders (one subfolder per address book, as vdirsyncer lays them out)
 // into `kept`, in the order of their paths; a folder reached twice through

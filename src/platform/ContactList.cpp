@@ -3,6 +3,7 @@
 #include "VCardAscii.h"
 
 #include <QCoreApplication>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -253,6 +254,91 @@ void ContactBatch::take(ContactBatch& from, std::size_t first, std::size_t count
         from.contacts.begin() + at(first), from.contacts.begin() + at(first + count), std::back_inserter(contacts));
     takeTexts(text, textStart, from.text, from.textStart, first, first + count);
     takeTexts(digits, digitStart, from.digits, from.digitStart, first, first + count);
+}
+
+void ContactBatch::truncate(std::size_t count)
+{
+    if (count >= contacts.size())
+        return;
+    contacts.resize(count);
+    text.truncate(textStart[count]);
+    digits.truncate(digitStart[count]);
+    textStart.resize(count + 1);
+    digitStart.resize(count + 1);
+}
+
+namespace {
+
+// What tells two contacts for the same person: the UID, and the folded name
+// with the digits of the numbers, in any order.
+class SamePeople {
+public:
+    void add(const ContactBatch& batch, std::size_t first)
+    {
+        for (std::size_t i = first; i < batch.size(); ++i) {
+            if (batch.contacts[i].indexInFile < 0)
+                m_uids.insert(batch.contacts[i].uidOrFile);
+            m_names.insert(nameAndNumbers(batch, i));
+        }
+    }
+
+    bool has(const ContactBatch& batch, std::size_t i) const
+    {
+        const Contact& c = batch.contacts[i];
+        return (c.indexInFile < 0 && m_uids.contains(c.uidOrFile)) || m_names.contains(nameAndNumbers(batch, i));
+    }
+
+private:
+    static QString nameAndNumbers(const ContactBatch& batch, std::size_t i)
+    {
+        const QStringView digits
+            = QStringView(batch.digits).sliced(batch.digitStart[i], batch.digitStart[i + 1] - batch.digitStart[i]);
+        QList<QStringView> numbers = digits.split(kSearchSeparator, Qt::SkipEmptyParts);
+        std::sort(numbers.begin(), numbers.end());
+        QString key = batch.sortKey(i).toString();
+        for (const QStringView number : numbers) {
+            key += kSearchSeparator;
+            key += number;
+        }
+        return key;
+    }
+
+    QSet<QString> m_uids;
+    QSet<QString> m_names;
+};
+
+} // namespace
+
+std::unique_ptr<ContactList> ContactList::merged(std::vector<ContactBatch> sources, ContactsLeftOut leftOut)
+{
+    ContactBatch all;
+    SamePeople earlier;
+    for (std::size_t s = 0; s < sources.size(); ++s) {
+        ContactBatch& source = sources[s];
+        const std::size_t first = all.size();
+        if (first == 0) {
+            all = std::move(source);
+        } else {
+            // Taken in runs between the contacts an earlier source has.
+            std::size_t run = 0;
+            for (std::size_t i = 0; i < source.size(); ++i) {
+                if (earlier.has(source, i)) {
+                    all.take(source, run, i - run);
+                    run = i + 1;
+                }
+            }
+            all.take(source, run, source.size() - run);
+        }
+        const bool laterOnes = std::any_of(sources.begin() + static_cast<std::ptrdiff_t>(s) + 1, sources.end(),
+            [](const auto& b) { return b.size() > 0; });
+        if (laterOnes)
+            earlier.add(all, first);
+    }
+    if (all.size() > leftOut.limits.contacts) {
+        leftOut.tooMany += static_cast<qsizetype>(all.size() - leftOut.limits.contacts);
+        all.truncate(leftOut.limits.contacts);
+    }
+    return sorted(std::move(all), leftOut);
 }
 
 std::unique_ptr<ContactList> ContactList::sorted(ContactBatch kept, const ContactsLeftOut& leftOut)

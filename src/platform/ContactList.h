@@ -30,14 +30,17 @@ struct Contact {
     }
 };
 
-// What reading left out because of the limits in VCardReader.h.
+// What reading left out: contacts past the limits in VCardReader.h, and
+// address books that could not be read.
 struct ContactsLeftOut {
     qsizetype tooMany = 0; // contacts past kMaxContacts
     qsizetype tooLong = 0; // contacts with a line or a card past its limit
     qsizetype bigFiles = 0; // files past kMaxFileBytes, not read
     VCardLimits limits; // the limits they were read with
+    QStringList unreadBooks; // by name
+    QStringList whyUnread; // "name: why", a line each
 
-    bool any() const { return tooMany + tooLong + bigFiles > 0; }
+    bool any() const { return tooMany + tooLong + bigFiles > 0 || !unreadBooks.isEmpty(); }
 };
 
 // Lower case, accents removed: "María" sorts and searches as "maria".
@@ -69,6 +72,8 @@ struct ContactBatch {
     void add(const VCardContact& card, const QString& path, std::size_t index, std::string& scratch);
     // Moves `count` contacts from `from`, starting at its `first`.
     void take(ContactBatch& from, std::size_t first, std::size_t count);
+    // Keeps the first `count` contacts.
+    void truncate(std::size_t count);
 };
 
 // The contacts sorted by name, numbered 1, 2, ... in that order, and the
@@ -82,6 +87,12 @@ struct ContactList {
     ContactsLeftOut leftOut;
 
     static std::unique_ptr<ContactList> sorted(ContactBatch batch, const ContactsLeftOut& leftOut);
+
+    // The contacts of the sources, in their order, as one list: a contact of a
+    // later source that an earlier one has too (the same UID, or the same
+    // name and the same numbers) shows once, as the earlier one has it. Past
+    // leftOut.limits.contacts the rest are left out; then sorted.
+    static std::unique_ptr<ContactList> merged(std::vector<ContactBatch> sources, ContactsLeftOut leftOut);
 
     QStringView searchText(std::size_t i) const;
     QStringView searchDigits(std::size_t i) const;

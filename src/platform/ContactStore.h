@@ -11,9 +11,11 @@
 #include <memory>
 #include <vector>
 
-// The user's vCard contacts, read once. Read only. Reading takes seconds for
-// the largest address books, so logon() reads on a worker thread while the
-// GUI goes on; open() reads on the calling thread.
+// The user's contacts, read once: the address books of Evolution Data Server
+// where it is in use (GNOME, Phosh) and the vCard folders (Plasma Mobile,
+// sync tools), in one list. Read only. Reading takes seconds for the largest
+// address books, so logon() reads on worker threads while the GUI goes on;
+// open() reads the folders alone, on the calling thread.
 class ContactStore : public QObject {
     Q_OBJECT
 public:
@@ -32,9 +34,17 @@ public:
     ContactStore(); // empty until logon() has read it
     ~ContactStore() override;
 
-    // Starts reading the folders as open() does, on a worker thread, and
-    // returns at once; progress() follows, then ready(). Once per store.
-    void logon(const QStringList& folders = defaultFolders(), const VCardLimits& limits = {});
+    enum class AddressBooks {
+        None,
+        IfInUse, // EDS's, where it is in use; see EdsContacts.h
+    };
+
+    // Starts reading the folders as open() does, and the address books, on
+    // worker threads, and returns at once; progress() follows, then ready().
+    // Once per store. A contact in both shows once, as the address book has
+    // it; an address book that cannot be read is named in leftOut().
+    void logon(const QStringList& folders = defaultFolders(), const VCardLimits& limits = {},
+        AddressBooks books = AddressBooks::IfInUse);
     // Stops a reading under way; the store stays empty and not ready.
     void logoff();
 
@@ -56,7 +66,7 @@ signals:
 
 private:
     struct Job;
-    static std::unique_ptr<ContactList> read(const QStringList& folders, const VCardLimits& limits,
+    static std::unique_ptr<ContactList> read(const QStringList& folders, const VCardLimits& limits, AddressBooks books,
         const std::atomic<bool>& cancel, const std::function<void(int, qsizetype)>& report);
     void adopt();
 
