@@ -15,6 +15,15 @@ class TestCallFlow : public QObject {
     DataHome m_data;
     bool m_tel = false; // a stand-in tel: handler, used when there is no voice modem
     QStringList m_opened; // the URIs it was given
+    std::function<void()> m_press; // a press while the double holds back an answer
+
+public slots:
+    // The double has a request and holds back its answer: the moment to press.
+    void delaying()
+    {
+        if (m_press)
+            std::exchange(m_press, {})();
+    }
 
 private slots:
     void initTestCase()
@@ -26,12 +35,20 @@ private slots:
             m_tel ? void(m_opened << url.toString()) : void();
             done(m_tel ? "" : phone::messages::kNoPhoneService);
         });
+        QDBusConnection::systemBus().connect({}, {}, "org.freedesktop.DBus.Mock", "Delaying", this, SLOT(delaying()));
     }
 
     void cleanup()
     {
+        // After a failed row the call's end may still be told in a box, with nobody left to answer it.
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        closer.start(100);
         m_modem.stopMock();
-        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, kPatienceMs);
         m_opened.clear();
     }
 
@@ -39,8 +56,8 @@ private slots:
     {
         QTest::addColumn<QString>("card");
         // "tel:" the stand-in handler, "{...}" the double's parameters; "|Cancel" or "|Escape": pressed, after Ok
-        // again, while the placement waits; "mm:" or "mm-denied:" (polkit says no) the real daemon, then the fake
-        // modem's arguments, with the tel: handler there too
+        // again, while the double holds back its answer; "mm:" or "mm-denied:" (polkit says no) the real daemon,
+        // then the fake modem's arguments, with the tel: handler there too
         QTest::addColumn<QString>("service");
         // the windows after Ok, then what the tel: handler or modem got; "~s": about s seconds after the one before
         QTest::addColumn<QStringList>("then");
@@ -100,20 +117,20 @@ private slots:
                     type(call, res::IDC_CALL_NUMBER, "+44(20)7946-0000");
                     click(call, res::IDC_CALL_DIAL);
                 })
-            .closeScreen("CConfirmcall", [press](QWidget* confirm) {
+            .closeScreen("CConfirmcall", [this, press](QWidget* confirm) {
                 if (!press.isEmpty())
-                    QTimer::singleShot(500, confirm, [confirm, press] {
+                    m_press = [confirm, press] {
                         click(confirm, res::IDC_CONFIRM_OK);
                         press == "Escape" ? QTest::keyClick(confirm, Qt::Key_Escape)
                                           : click(confirm, res::IDC_CONFIRM_CANCEL);
-                    });
+                    };
                 click(confirm, res::IDC_CONFIRM_OK);
             });
         QStringList boxNames;
         for (const QString& e : then) {
             if (e == "screen:CDialerDlg") // up while the boxes that follow come and go
                 s.closeScreen(
-                    "CDialerDlg", [&s](QWidget*) { (void)QTest::qWaitFor([&] { return s.finished(); }, 10000); });
+                    "CDialerDlg", [&s](QWidget*) { (void)QTest::qWaitFor([&] { return s.finished(); }, kPatienceMs); });
             else if (e.startsWith("box:")) {
                 const bool question = e.contains(phone::messages::kSendTonesQuestion);
                 s.box(question ? QMessageBox::Yes : QMessageBox::Ok, [&, question] {
@@ -129,16 +146,18 @@ private slots:
         // Failures are told in the application's own box.
         QCOMPARE(boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Send)")).size());
         const QStringList entries = QStringList(then).replaceInStrings(QRegularExpression(" ~\\d+$"), QString());
-        QTRY_COMPARE_WITH_TIMEOUT(s.log().mid(3) + m_opened
-                + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")),
-            entries, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            (s.log().mid(3) + m_opened
+                + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")))
+                .join(" | "),
+            entries.join(" | "), kPatienceMs);
         const QStringList timed = m_modem.log(true), expected = then.mid(then.size() - timed.size());
         for (qsizetype i = 1; ModemDouble::real() && i < timed.size(); ++i) {
             const double gap = timed[i].section(' ', 0, 0).toDouble() - timed[i - 1].section(' ', 0, 0).toDouble(),
                          about = expected[i].section('~', 1).toDouble();
             // The pause itself, not a speed: never short, and never so long that it was counted twice,
             // with room for a loaded machine under the sanitizers.
-            QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about * 1.5), qPrintable(expected[i]));
+            QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about * 1.9), qPrintable(expected[i]));
         }
     }
 };

@@ -5,13 +5,14 @@
 // service files when they are first asked for, and EDS's folders in
 // temporary ones. Every process of it ends with the test, a killed one too.
 
+#include "TestProcesses.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 
-#include <sys/prctl.h>
 #include <unistd.h>
 
 class PrivateEds {
@@ -26,7 +27,7 @@ public:
         start(m_bus, "dbus-daemon",
             { "--config-file=" DIALER_SOURCE_DIR "/tests/platform/eds-test-bus.conf", "--nofork",
                 "--print-address=1" });
-        if (!m_bus.waitForReadyRead(10000))
+        if (!m_bus.waitForReadyRead(kPatienceMs))
             qFatal("no address from dbus-daemon: is it installed?");
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
     }
@@ -49,20 +50,17 @@ public:
     {
         m_silent.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         start(m_silent, "/usr/bin/python3", { DIALER_SOURCE_DIR "/tests/platform/silent_bus_name.py", name });
-        while (!m_silent.canReadLine() && m_silent.waitForReadyRead(15000)) { }
+        while (!m_silent.canReadLine() && m_silent.waitForReadyRead(kPatienceMs)) { }
         QVERIFY2(m_silent.readLine() == "owned\n",
             "the silent owner of a bus name did not start: is python3-dbus installed?");
     }
 
 private:
-    // In a process group of its own, which the daemons a bus starts join, and
-    // killed when the test's thread ends, however it ends.
+    // Ends with the test, in a process group of its own, which the daemons a
+    // bus starts join: they end with the bus, or with the group.
     static void start(QProcess& process, const QString& program, const QStringList& arguments)
     {
-        process.setChildProcessModifier([] {
-            ::setpgid(0, 0);
-            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        });
+        endWithTest(process, [] { ::setpgid(0, 0); });
         process.start(program, arguments);
     }
     static void stop(QProcess& process)
@@ -71,7 +69,7 @@ private:
         if (group <= 0)
             return;
         ::kill(static_cast<pid_t>(-group), SIGTERM);
-        if (!process.waitForFinished(10000))
+        if (!process.waitForFinished(kPatienceMs))
             ::kill(static_cast<pid_t>(-group), SIGKILL);
         process.waitForFinished();
         ::kill(static_cast<pid_t>(-group), SIGKILL); // a daemon that outlived its bus

@@ -63,7 +63,7 @@ std::unique_ptr<ContactStore> readAsPick(const QStringList& folders)
     auto store = std::make_unique<ContactStore>();
     QSignalSpy ready(store.get(), &ContactStore::ready);
     store->logon(folders);
-    if (!ready.wait(30000))
+    if (!ready.wait(kPatienceMs))
         qWarning("the contacts were never ready");
     return store;
 }
@@ -172,7 +172,7 @@ private slots:
         });
         s.screen("ContactChooser", [&](QWidget* w) {
             auto* chooser = static_cast<ContactChooser*>(w);
-            QTRY_COMPARE_WITH_TIMEOUT(chooser->visibleCount(), kGenerated + 3, 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(chooser->visibleCount(), kGenerated + 3, kPatienceMs);
             QTest::keyClicks(w->findChild<QLineEdit*>(), "jane\r");
         });
         s.screen("CConfirmcall", [&](QWidget* w) {

@@ -19,6 +19,6 @@ dialer_add_test(test_eds_contacts
 # program a row.
 foreach(row "registry" "address books")
   add_test(NAME "test_eds_contacts_stalled: ${row}" COMMAND test_eds_contacts "stalled:${row}")
-  set_tests_properties("test_eds_contacts_stalled: ${row}" PROPERTIES TIMEOUT 120 ENVIRONMENT
+  set_tests_properties("test_eds_contacts_stalled: ${row}" PROPERTIES TIMEOUT 300 ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/runtime;QT_FATAL_WARNINGS=0")
 endforeach()

@@ -2,7 +2,8 @@
 every request and state change as "time event detail" (read with Mock.GetLog).
 Parameters: no_modem, no_voice, refuse_start; in milliseconds after Start:
 active (default 100), end, remove (the call dropped, as DeleteCall does), quit, hold [from, to];
-faults: delay {method: milliseconds} before answering GetManagedObjects, CreateCall, Start or Get,
+faults: delay {method: milliseconds} before answering GetManagedObjects, CreateCall, Start or Get, with the
+signal Mock.Delaying(method) as the wait begins,
 objects_as_map (GetManagedObjects answers a{sv}), state_as_string (the State property),
 active_signature (of the StateChanged to ACTIVE, e.g. "uuu").'''
 
@@ -27,7 +28,12 @@ def _log(event, detail=''):
 
 
 def _pause(method):
-    time.sleep(_mock.parameters.get('delay', {}).get(method, 0) / 1000)
+    delay = _mock.parameters.get('delay', {}).get(method, 0)
+    if delay:
+        # Told at once, before the answer waits: a test acts on it while the request is under way.
+        _mock.EmitSignal(dbusmock.MOCK_IFACE, 'Delaying', 's', [method])
+        _mock.connection.flush()
+        time.sleep(delay / 1000)
 
 
 def _state_value(state):
