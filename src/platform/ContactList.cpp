@@ -191,7 +191,7 @@ QString phoneDigits(QStringView number)
 
 QStringView ContactBatch::sortKey(std::size_t i) const
 {
-    const QStringView all = QStringView(text).sliced(textStart[i], textStart[i + 1] - textStart[i]);
+    const QStringView all = searchText(i);
     const qsizetype end = all.indexOf(kSearchSeparator);
     return end < 0 ? all : all.left(end);
 }
@@ -291,9 +291,7 @@ public:
 private:
     static QString nameAndNumbers(const ContactBatch& batch, std::size_t i)
     {
-        const QStringView digits
-            = QStringView(batch.digits).sliced(batch.digitStart[i], batch.digitStart[i + 1] - batch.digitStart[i]);
-        QList<QStringView> numbers = digits.split(kSearchSeparator, Qt::SkipEmptyParts);
+        QList<QStringView> numbers = batch.searchDigits(i).split(kSearchSeparator, Qt::SkipEmptyParts);
         std::sort(numbers.begin(), numbers.end());
         QString key = batch.sortKey(i).toString();
         for (const QStringView number : numbers) {
@@ -410,13 +408,13 @@ std::unique_ptr<ContactList> ContactList::sorted(ContactBatch kept, const Contac
     return data;
 }
 
-QStringView ContactList::searchText(std::size_t i) const
+QStringView ContactBatch::searchText(std::size_t i) const
 {
     const auto& s = textStart;
     return i + 1 < s.size() ? QStringView(text).sliced(s[i], s[i + 1] - s[i]) : QStringView();
 }
 
-QStringView ContactList::searchDigits(std::size_t i) const
+QStringView ContactBatch::searchDigits(std::size_t i) const
 {
     const auto& s = digitStart;
     return i + 1 < s.size() ? QStringView(digits).sliced(s[i], s[i + 1] - s[i]) : QStringView();

@@ -67,6 +67,9 @@ struct ContactBatch {
 
     std::size_t size() const { return contacts.size(); }
     QStringView sortKey(std::size_t i) const;
+    // What a search looks in, for contacts[i].
+    QStringView searchText(std::size_t i) const;
+    QStringView searchDigits(std::size_t i) const;
 
     // The card as a contact, known by its UID, else by `path` and its index there.
     void add(const VCardContact& card, const QString& path, std::size_t index, std::string& scratch);
@@ -76,14 +79,8 @@ struct ContactBatch {
     void truncate(std::size_t count);
 };
 
-// The contacts sorted by name, numbered 1, 2, ... in that order, and the
-// texts a search looks in, in two long buffers.
-struct ContactList {
-    std::vector<Contact> contacts;
-    QString text;
-    QString digits;
-    std::vector<qsizetype> textStart { 0 };
-    std::vector<qsizetype> digitStart { 0 };
+// The contacts sorted by name, numbered 1, 2, ... in that order.
+struct ContactList : ContactBatch {
     ContactsLeftOut leftOut;
 
     static std::unique_ptr<ContactList> sorted(ContactBatch batch, const ContactsLeftOut& leftOut);
@@ -93,7 +90,4 @@ struct ContactList {
     // name and the same numbers) shows once, as the earlier one has it. Past
     // leftOut.limits.contacts the rest are left out; then sorted.
     static std::unique_ptr<ContactList> merged(std::vector<ContactBatch> sources, ContactsLeftOut leftOut);
-
-    QStringView searchText(std::size_t i) const;
-    QStringView searchDigits(std::size_t i) const;
 };
