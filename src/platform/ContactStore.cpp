@@ -129,7 +129,10 @@ std::unique_ptr<ContactList> ContactStore::read(const QStringList& folders, cons
     std::vector<ContactBatch> sources;
     sources.push_back(contactsOf(read, limits, leftOut));
     sources.push_back(std::move(fromFolders));
-    return ContactList::merged(std::move(sources), leftOut);
+    std::unique_ptr<ContactList> list = ContactList::merged(std::move(sources), leftOut);
+    // EDS's own cards and their text go while the list is shown.
+    freeElsewhere(std::make_unique<std::vector<EdsBook>>(std::move(read)));
+    return list;
 }
 
 std::unique_ptr<ContactStore> ContactStore::open(const QStringList& folders, const VCardLimits& limits)

@@ -185,9 +185,8 @@ bool leftBehind(Shared& s)
 
 // The vCards of the book's cards that have a number. EDS hands its cards over
 // unparsed: their text is taken as it is stored, and read by our own reader
-// like any other card. The cards EDS made are for the caller to let go, once
-// the book is out of its hands: freeing 10,000 takes tens of milliseconds.
-GSList* readBook(Shared& s, ESourceRegistry* registry, ESource* source, bool first, EdsBook& book)
+// like any other card.
+void readBook(Shared& s, ESourceRegistry* registry, ESource* source, bool first, EdsBook& book)
 {
     GError* error = nullptr;
     GRef<GCancellable> cancellable = beginStep(s, book.name, first ? s.deadlines.firstBook : s.deadlines.book);
@@ -198,7 +197,7 @@ GSList* readBook(Shared& s, ESourceRegistry* registry, ESource* source, bool fir
         e_book_client_connect_direct_sync(registry, source, static_cast<guint32>(-1), cancellable.get(), &error));
     endStep(s, &book, GErrorPtr(error));
     if (!client || leftBehind(s))
-        return nullptr;
+        return;
 
     cancellable = beginStep(s, book.name, s.deadlines.cards);
     GSList* contacts = nullptr;
@@ -210,8 +209,8 @@ GSList* readBook(Shared& s, ESourceRegistry* registry, ESource* source, bool fir
         book.cards.emplace_back(vcard != nullptr ? vcard : "");
         g_free(vcard);
     }
+    book.made.reset(contacts, [](void* list) { g_slist_free_full(static_cast<GSList*>(list), g_object_unref); });
     endStep(s, &book, GErrorPtr(error));
-    return contacts;
 }
 
 // The enabled address books: the built-in one first, then by name.
@@ -283,9 +282,8 @@ void read(Shared& s)
     for (std::size_t i = 0; i < sources.size() && !leftBehind(s); ++i) {
         EdsBook book;
         book.name = e_source_get_display_name(sources[i].get());
-        GSList* contacts = readBook(s, registry.get(), sources[i].get(), i == 0, book);
+        readBook(s, registry.get(), sources[i].get(), i == 0, book);
         publish(s, std::move(book), i + 1 == sources.size());
-        g_slist_free_full(contacts, g_object_unref);
     }
 }
 
@@ -362,9 +360,9 @@ std::vector<EdsBook> EdsReading::wait(
             // it, are given up, and the thread is left to end by itself.
             s.leftBehind = true;
             std::vector<EdsBook> books = std::move(s.books);
-            books.push_back({ s.step, EdsBook::Status::TimedOut, {}, {} });
+            books.push_back({ s.step, EdsBook::Status::TimedOut, {}, {}, {} });
             for (std::size_t i = books.size(); i < s.names.size(); ++i)
-                books.push_back({ s.names[i], EdsBook::Status::NotReached, {}, {} });
+                books.push_back({ s.names[i], EdsBook::Status::NotReached, {}, {}, {} });
             return books;
         }
         const std::size_t listed = s.names.size();

@@ -35,6 +35,10 @@ struct EdsBook {
     Status status = Status::Read;
     std::string detail;
     std::vector<std::string> cards; // vCards as EDS stores them, each with a number
+    // What EDS made to hand them over, let go with the last copy of this:
+    // freeing 10,000 of EDS's cards takes tens of milliseconds, which the
+    // caller can spend once its list is in.
+    std::shared_ptr<void> made;
 };
 
 // Reads EDS where it is in use: its registry is on the session bus, or the
