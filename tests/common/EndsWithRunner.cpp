@@ -1,11 +1,7 @@
-// Linked into every test program: it ends when whatever started it ends
-// (ctest killed, a terminal closed), so that it cannot run on unseen and keep
-// its daemons alive. The daemons themselves end with the test (TestProcesses.h).
-
+// Linked into every test program: it ends when ctest, or whatever started
+// it, ends, rather than run on unseen with its daemons (TestProcesses.h).
 #include <sys/prctl.h>
 
 #include <csignal>
 
-namespace {
-[[maybe_unused]] const bool g_endsWithRunner = ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0;
-} // namespace
+[[maybe_unused]] static const bool g_endsWithRunner = ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0;

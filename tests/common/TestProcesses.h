@@ -1,10 +1,9 @@
 #pragma once
 
-// Processes a test starts end with it, however it ends: by its own hand, by
-// ctest's timeout, or killed with its runner. The kernel sends each child
-// SIGKILL when the test process dies (PR_SET_PDEATHSIG), which no handler
-// and no crash can skip; a child whose test is already gone by the time it
-// asks ends at once.
+// Every process a test starts ends with it, however the test ends (its own
+// hand, ctest's timeout, a kill): the kernel sends the child SIGKILL when the
+// test dies, which no crash can skip. A child whose test is already gone
+// ends at once. `then` runs in the child after that, before its program.
 
 #include <QProcess>
 
@@ -14,18 +13,13 @@
 #include <csignal>
 #include <functional>
 
-// How long a test waits for an event (a daemon's name on the bus, a modem
-// registered, a call's last tone) before it gives up and says what it
-// awaited. A busy machine is slow, never this slow: waits end at the event,
-// so the figure costs nothing when all goes well.
+// How long a test waits for an event before it says what it awaited. Waits
+// end at the event, so a generous figure costs nothing when all goes well.
 inline constexpr int kPatienceMs = 60000;
 
-// `then` runs in the child too, after the request and before the program
-// starts.
 inline void endWithTest(QProcess& process, std::function<void()> then = {})
 {
-    const pid_t test = ::getpid();
-    process.setChildProcessModifier([test, then = std::move(then)] {
+    process.setChildProcessModifier([test = ::getpid(), then = std::move(then)] {
         if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != test)
             ::_exit(127);
         if (then)
