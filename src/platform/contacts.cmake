@@ -10,6 +10,7 @@ if(NOT TARGET contacts)
   target_include_directories(contacts_eds PUBLIC ${CMAKE_CURRENT_LIST_DIR})
   target_link_libraries(contacts_eds PRIVATE PkgConfig::EDS)
   target_compile_features(contacts_eds PUBLIC cxx_std_20)
+  set_target_properties(contacts_eds PROPERTIES AUTOMOC OFF)
 
   add_library(contacts STATIC
     ${CMAKE_CURRENT_LIST_DIR}/ContactFolders.cpp

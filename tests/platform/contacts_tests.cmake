@@ -11,6 +11,7 @@ dialer_add_test(test_contactchooser
 # of its own.
 add_library(eds_seed STATIC ${PROJECT_SOURCE_DIR}/tests/common/EdsSeed.cpp)
 target_link_libraries(eds_seed PRIVATE PkgConfig::EDS)
+set_target_properties(eds_seed PROPERTIES AUTOMOC OFF)
 dialer_add_test(test_eds_contacts
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestEdsContacts.cpp
   LIBS dialerui eds_seed Qt6::DBus
