@@ -30,6 +30,10 @@ packages=(
   at-spi2-core python3-pyatspi
   # The Wayland platform, and a headless compositor to start it under.
   qt6-wayland weston
+  # Contacts from Evolution Data Server: libebook to build against, and the
+  # daemons the contact tests run on a private bus, with the name owner of
+  # theirs that answers nothing.
+  libebook1.2-dev libedataserver1.2-dev evolution-data-server python3-dbus
 )
 [ "$#" -eq 0 ] || packages=("$@")
 

@@ -79,6 +79,18 @@
         <source>other</source>
         <translation>Andere</translation>
     </message>
+    <message>
+        <source>address books that could not be read: %1</source>
+        <translation>Adressbücher, die nicht gelesen werden konnten: %1</translation>
+    </message>
+    <message>
+        <source>did not answer in time</source>
+        <translation>hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>not reached: the one before did not answer</source>
+        <translation>nicht erreicht: das vorherige hat nicht geantwortet</translation>
+    </message>
 </context>
 <context>
     <name>DialogTemplates</name>

@@ -79,6 +79,18 @@
         <source>other</source>
         <translation>otro</translation>
     </message>
+    <message>
+        <source>address books that could not be read: %1</source>
+        <translation>libretas de direcciones que no se pudieron leer: %1</translation>
+    </message>
+    <message>
+        <source>did not answer in time</source>
+        <translation>no respondió a tiempo</translation>
+    </message>
+    <message>
+        <source>not reached: the one before did not answer</source>
+        <translation>no alcanzada: la anterior no respondió</translation>
+    </message>
 </context>
 <context>
     <name>DialogTemplates</name>
