@@ -1,3 +1,4 @@
+#include "CallScreenDlg.h"
 #include "DialerDlg.h"
 #include "ModemDouble.h"
 #include "PhoneService.h"
@@ -42,9 +43,11 @@ private slots:
         // again, while the placement waits; "mm:" or "mm-denied:" (polkit says no) the real daemon, then the fake
         // modem's arguments, with the tel: handler there too
         QTest::addColumn<QString>("service");
-        // the windows after Ok, then what the tel: handler or modem got; "~s": about s seconds after the one before
+        // the windows after Ok, then what the tel: handler or modem got; "~s": about s seconds after the one before;
+        // "call:a,b": the call screen, where the steps a, b are played (see onCallScreen)
         QTest::addColumn<QStringList>("then");
-        const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100", atd = "ATD8005550100;";
+        const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100", atd = "ATD8005550100;",
+                      hangup = "AT+CHLD=11", notSent = phone::messages::kTonesNotSent;
         QStringList pin { "AT+VTS=1 ~6", "AT+VTS=2", "AT+VTS=3", "AT+VTS=4" }, destination { "AT+VTS=0 ~9" };
         for (const QChar tone : QString("11442079460000"))
             destination << QString("AT+VTS=") + tone;
@@ -61,19 +64,36 @@ private slots:
             { "Escape while it starts: home, deleted", "Intl", R"({"delay": {"Start": 2000}}|Escape)",
                 { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
         };
+        const QString pinDots = "\u2022\u2022\u2022\u2022", endedMid = phone::messages::kCallEndedMidTones;
         const QList<Row> real = {
-            { "worked example", "Intl", "mm:0 -1", QStringList { home, atd, "ACTIVE" } + pin + destination },
+            { "worked example", "Intl", "mm:0 -1",
+                QStringList { "call:tones,hangup,says You hung up.", home, atd, "ACTIVE" } + pin + destination
+                    + QStringList { hangup } },
             { "Pin Less: asked before any tone", "Pin Less", "mm:0 -1",
-                QStringList { home, box + phone::messages::kSendTonesQuestion + "\n011442079460000", atd, "ACTIVE" }
-                    + QStringList(destination).replaceInStrings(" ~9", "") },
+                QStringList { "call:send 011442079460000,tones,hangup", home, atd, "ACTIVE" }
+                    + QStringList(destination).replaceInStrings(" ~9", "") + QStringList { hangup } },
             { "far end gone before the tones", "Intl", "mm:0 3",
-                { home, box + phone::messages::kCallEndedBeforeTones, atd, "ACTIVE", "NO CARRIER" } },
+                { "call:says The other side hung up.", box + phone::messages::kCallEndedBeforeTones, home, atd,
+                    "ACTIVE", "NO CARRIER" } },
+            { "far end gone mid-sequence: no tone after", "Intl", "mm:0 8",
+                QStringList { "call:says The other side hung up.", box + endedMid + "\n" + notSent + "011442079460000",
+                    home, atd, "ACTIVE" }
+                    + pin + QStringList { "NO CARRIER" } },
+            { "another program hangs up", "Intl", "mm:0 -1",
+                QStringList { "call:pin,other,says Ended outside this program.",
+                    box + endedMid + "\n" + notSent + "011442079460000", home, atd, "ACTIVE" }
+                    + pin + QStringList { hangup } },
+            { "keypad tones after the sequence's, Escape hangs up", "Intl", "mm:0 -1",
+                QStringList { "call:keys 5#,tones,escape", box + "Hang up the call?", home, atd, "ACTIVE" } + pin
+                    + destination + QStringList { "AT+VTS=5", "AT+VTS=#", hangup } },
             { "polkit says no", "Intl", "mm-denied:0 -1",
                 { box + phone::messages::kNotAllowedToCall + "PolicyKit authorization failed: not authorized for '"
                     + "org.freedesktop.ModemManager1.Voice'" } },
-            { "a tone refused: the rest named", "Intl", "mm:0 -1 3",
-                { home, box + phone::messages::kTonesRefused + "\nUnknown error\nNot sent: 34 011442079460000", atd,
-                    "ACTIVE", pin[0], pin[1], pin[2] } },
+            { "a tone refused: the rest named, PIN as dots", "Intl", "mm:0 -1 3",
+                { "call:refused,hangup",
+                    box + phone::messages::kTonesRefused + "\nUnknown error\n" + notSent + pinDots.left(2)
+                        + " 011442079460000",
+                    home, atd, "ACTIVE", pin[0], pin[1], pin[2], hangup } },
         };
         for (const auto& r : ModemDouble::real() ? real : rows)
             QTest::newRow(r.tag) << r.card << r.service << r.then;
@@ -114,6 +134,8 @@ private slots:
             if (e == "screen:CDialerDlg") // up while the boxes that follow come and go
                 s.closeScreen(
                     "CDialerDlg", [&s](QWidget*) { (void)QTest::qWaitFor([&] { return s.finished(); }, 10000); });
+            else if (e.startsWith("call:")) // the call screen, over the home screen, closes itself
+                s.screen("CCallScreen", [this, steps = e.mid(5)](QWidget* w) { onCallScreen(w, steps); });
             else if (e.startsWith("box:")) {
                 const bool question = e.contains(phone::messages::kSendTonesQuestion);
                 s.box(question ? QMessageBox::Yes : QMessageBox::Ok, [&, question] {
@@ -127,8 +149,10 @@ private slots:
         home.DoModal();
         QVERIFY2(s.errors().isEmpty() && s.finished(), qPrintable(s.report()));
         // Failures are told in the application's own box.
-        QCOMPARE(boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Send)")).size());
-        const QStringList entries = QStringList(then).replaceInStrings(QRegularExpression(" ~\\d+$"), QString());
+        QCOMPARE(boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Send|Hang up)")).size());
+        const QStringList entries = QStringList(then)
+                                        .replaceInStrings(QRegularExpression(" ~\\d+$"), QString())
+                                        .replaceInStrings(QRegularExpression("^call:.*"), "screen:CCallScreen");
         QTRY_COMPARE_WITH_TIMEOUT(s.log().mid(3) + m_opened
                 + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")),
             entries, 30000);
@@ -139,6 +163,63 @@ private slots:
             // The pause itself, not a speed: never short, and never so long that it was counted twice,
             // with room for a loaded machine under the sanitizers.
             QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about * 1.5), qPrintable(expected[i]));
+        }
+    }
+
+private:
+    // The call screen's steps: "tones" (all 19 went out) or "pin" (the PIN's 4), "send <tones>" (the wait's
+    // button), "keys <keys>" (pressed on the keypad), "hangup", "escape" (then OK to the question), "other" (a
+    // Hangup from another program), "refused" (the refused tone's box has been answered), "says <text>" (the
+    // ended screen says it). Whatever it shows, no label shows the PIN.
+    void onCallScreen(QWidget* screen, const QString& steps)
+    {
+        auto vts = [this] { return m_modem.log().filter("AT+VTS").size(); };
+        auto shown = [screen] {
+            QStringList texts;
+            for (const QWidget* w : screen->findChildren<QWidget*>())
+                if (w->isVisible())
+                    texts << w->property("text").toString() << w->accessibleName();
+            return texts.join(u'|');
+        };
+        const QDBusConnection system = QDBusConnection::systemBus();
+        for (const QString& step : steps.split(u',')) {
+            const QString arg = step.section(u' ', 1);
+            if (step == "tones" || step == "pin")
+                QTRY_COMPARE_WITH_TIMEOUT(vts(), step == "pin" ? 4 : 19, 60000);
+            if (step == "pin") // the pause before the number has begun
+                QTRY_VERIFY_WITH_TIMEOUT(shown().contains("Pause: "), 5000);
+            if (step.startsWith("send ")) {
+                QTRY_VERIFY_WITH_TIMEOUT(ctl(screen, res::IDC_CS_SEND)->isVisible(), 30000);
+                QCOMPARE(text(screen, res::IDC_CS_SEND), "Send " + arg);
+                QCOMPARE(vts(), 0);
+                click(screen, res::IDC_CS_SEND);
+            } else if (step.startsWith("keys ")) {
+                for (const QChar key : arg)
+                    ctl<QPushButton>(screen, res::IDC_CS_KEY_FIRST + int(QString("123456789*0#").indexOf(key)))
+                        ->click();
+            } else if (step == "hangup") {
+                click(screen, res::IDC_CS_HANGUP);
+            } else if (step == "escape") {
+                QTest::keyClick(screen, Qt::Key_Escape);
+            } else if (step == "other") {
+                const QString mm = "org.freedesktop.ModemManager1";
+                QDBusMessage calls = QDBusMessage::createMethodCall(
+                    mm, "/org/freedesktop/ModemManager1/Modem/0", "org.freedesktop.DBus.Properties", "Get");
+                calls << mm + ".Modem.Voice"
+                      << "Calls";
+                const auto paths = qdbus_cast<QList<QDBusObjectPath>>(
+                    system.call(calls).arguments().value(0).value<QDBusVariant>().variant());
+                QCOMPARE(paths.size(), 1);
+                const QDBusMessage reply
+                    = system.call(QDBusMessage::createMethodCall(mm, paths[0].path(), mm + ".Call", "Hangup"));
+                QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+            } else if (step == "refused") {
+                QTRY_VERIFY_WITH_TIMEOUT(shown().contains("Not sent: \u2022\u2022"), 30000);
+            } else if (step.startsWith("says ")) {
+                QTRY_VERIFY_WITH_TIMEOUT(shown().contains(arg), 30000);
+            }
+            QVERIFY2(!shown().contains("1234") && (vts() < 4 || shown().contains("\u2022\u2022\u2022\u2022")),
+                qPrintable(shown()));
         }
     }
 };

@@ -106,7 +106,8 @@ private slots:
         m_answer = setup != "no";
         const std::u16string text = dialString.toStdU16String();
         const auto size = setup.contains("cbSize") ? setup.section(' ', 2).toUInt() : sizeof(PHONEMAKECALLINFO);
-        const PHONEMAKECALLINFO info { std::uint32_t(size), PMCF_DEFAULT, text.c_str(), nullptr, u"", nullptr };
+        const PHONEMAKECALLINFO info { std::uint32_t(size), PMCF_DEFAULT, text.c_str(), nullptr, u"", nullptr,
+            nullptr };
         const std::chrono::milliseconds second(1000);
         phone::PhoneService::instance().setTimeoutsForTesting(
             setup == "short" ? phone::ReplyTimeouts { second, second, second } : phone::ReplyTimeouts {});
@@ -126,7 +127,7 @@ private slots:
             log = "CreateCall 555 / Start / State 1 / State 2 / " + log;
         const QString entries = QString(log).remove(QRegularExpression(" >[0-9.]+"));
         QTRY_COMPARE_WITH_TIMEOUT(m_modem.log().join(" / "), entries, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().callsPlaying(), 0u, 10000);
         QTEST(m_told.join(" / "), "told");
         const QStringList expected = log.split(" / "), timed = m_modem.log(true);
         for (qsizetype i = 1; i < expected.size(); ++i) {
