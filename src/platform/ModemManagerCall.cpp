@@ -326,7 +326,7 @@ void ModemManagerCall::onStateChanged(const QDBusMessage& signal)
         fault(unreadable(messages::kCallStateUnreadable, "StateChanged", signal.signature()), Cleanup::Hangup);
         return;
     }
-    applyState(signal.arguments().at(1).toInt());
+    applyState(signal.arguments().at(1).toInt(), signal.arguments().at(2).toUInt());
 }
 
 void ModemManagerCall::onCallDeleted(const QDBusObjectPath& path)
@@ -343,15 +343,18 @@ void ModemManagerCall::onServiceGone()
     end(CallEnd::HungUpElsewhere, endedBeforeTones(messages::kModemGone, messages::kModemGone));
 }
 
-void ModemManagerCall::applyState(int state)
+void ModemManagerCall::applyState(int state, unsigned reason)
 {
     if (m_over)
         return;
     m_state = state;
     if (state == mm::Terminated) {
-        const CallEnd how = m_hangingUp ? CallEnd::HungUpHere
-            : m_connectedAt             ? CallEnd::HungUpFarEnd
-                                        : CallEnd::NotConnected;
+        // ModemManager gives the reason "terminated" only to a Hangup asked
+        // over D-Bus; a call the network ends has an unknown reason.
+        const CallEnd how = m_hangingUp       ? CallEnd::HungUpHere
+            : reason == mm::kReasonTerminated ? CallEnd::HungUpElsewhere
+            : m_connectedAt                   ? CallEnd::HungUpFarEnd
+                                              : CallEnd::NotConnected;
         end(how, endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
         return;
     }
@@ -558,10 +561,10 @@ QString ModemManagerCall::endedBeforeTones(const char* none, const char* some) c
 
 QString ModemManagerCall::tonesNotSent() const
 {
-    QStringList runs { m_steps[m_next].shown.mid(m_tone) };
-    for (std::size_t i = m_next + 1; i < m_steps.size(); ++i) {
+    QStringList runs;
+    for (std::size_t i = m_next; i < m_steps.size(); ++i) {
         if (m_steps[i].kind == PostDialStep::Kind::Tones)
-            runs << m_steps[i].shown;
+            runs << m_steps[i].shown.mid(i == m_next ? m_tone : 0);
     }
     return runs.join(u' ');
 }

@@ -35,6 +35,8 @@ enum CallState : int {
     Waiting = 6,
     Terminated = 7,
 };
+// The reason ModemManager gives a state change when a client's Hangup ended the call.
+inline constexpr unsigned kReasonTerminated = 4;
 } // namespace mm
 
 // How long each ModemManager request may take before it counts as not
@@ -171,7 +173,7 @@ private:
     // up, and `message` goes to the user.
     void fault(const QString& message, Cleanup cleanup);
     void listen(bool on);
-    void applyState(int state);
+    void applyState(int state, unsigned reason = 0);
     void schedule();
     void advance();
     void sendTone(QChar tone, void (ModemManagerCall::*handle)(const QDBusMessage&));

@@ -16,6 +16,7 @@ class TestCallFlow : public QObject {
     DataHome m_data;
     bool m_tel = false; // a stand-in tel: handler, used when there is no voice modem
     QStringList m_opened; // the URIs it was given
+    bool m_pin = false; // the card dials a PIN
 
 private slots:
     void initTestCase()
@@ -75,7 +76,7 @@ private slots:
             { "far end gone before the tones", "Intl", "mm:0 3",
                 { "call:says The other side hung up.", box + phone::messages::kCallEndedBeforeTones, home, atd,
                     "ACTIVE", "NO CARRIER" } },
-            { "far end gone mid-sequence: no tone after", "Intl", "mm:0 8",
+            { "far end gone mid-sequence: no tone after", "Intl", "mm:0 12",
                 QStringList { "call:says The other side hung up.", box + endedMid + "\n" + notSent + "011442079460000",
                     home, atd, "ACTIVE" }
                     + pin + QStringList { "NO CARRIER" } },
@@ -113,6 +114,7 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         Script s;
         QFETCH(QString, card);
+        m_pin = card != "Pin Less";
         s.closeScreen("CDialerDlg", [](QWidget* home) { click(home, res::IDC_MAKECALL); })
             .closeScreen("Cphonecall",
                 [&](QWidget* call) {
@@ -167,10 +169,10 @@ private slots:
     }
 
 private:
-    // The call screen's steps: "tones" (all 19 went out) or "pin" (the PIN's 4), "send <tones>" (the wait's
-    // button), "keys <keys>" (pressed on the keypad), "hangup", "escape" (then OK to the question), "other" (a
-    // Hangup from another program), "refused" (the refused tone's box has been answered), "says <text>" (the
-    // ended screen says it). Whatever it shows, no label shows the PIN.
+    // The call screen's steps: "tones" (the screen says all went out, and the keypad's) or "pin" (the PIN's 4), "send
+    // <tones>" (the wait's button), "keys <keys>" (pressed on the keypad), "hangup", "escape" (then OK to the
+    // question), "other" (a Hangup from another program), "refused" (the refused tone's box has been answered), "says
+    // <text>" (the ended screen says it). Whatever it shows, no label shows the PIN.
     void onCallScreen(QWidget* screen, const QString& steps)
     {
         auto vts = [this] { return m_modem.log().filter("AT+VTS").size(); };
@@ -184,13 +186,15 @@ private:
         const QDBusConnection system = QDBusConnection::systemBus();
         for (const QString& step : steps.split(u',')) {
             const QString arg = step.section(u' ', 1);
-            if (step == "tones" || step == "pin")
-                QTRY_COMPARE_WITH_TIMEOUT(vts(), step == "pin" ? 4 : 19, 60000);
+            if (step == "tones") // and the keypad's after them
+                QTRY_VERIFY_WITH_TIMEOUT(shown().contains("All tones sent") && !shown().contains("Keypad"), 60000);
+            if (step == "pin")
+                QTRY_VERIFY_WITH_TIMEOUT(vts() >= 4, 60000);
             if (step == "pin") // the pause before the number has begun
                 QTRY_VERIFY_WITH_TIMEOUT(shown().contains("Pause: "), 5000);
             if (step.startsWith("send ")) {
                 QTRY_VERIFY_WITH_TIMEOUT(ctl(screen, res::IDC_CS_SEND)->isVisible(), 30000);
-                QCOMPARE(text(screen, res::IDC_CS_SEND), "Send " + arg);
+                QCOMPARE(ctl<QPushButton>(screen, res::IDC_CS_SEND)->text(), "Send " + arg);
                 QCOMPARE(vts(), 0);
                 click(screen, res::IDC_CS_SEND);
             } else if (step.startsWith("keys ")) {
@@ -218,7 +222,7 @@ private:
             } else if (step.startsWith("says ")) {
                 QTRY_VERIFY_WITH_TIMEOUT(shown().contains(arg), 30000);
             }
-            QVERIFY2(!shown().contains("1234") && (vts() < 4 || shown().contains("\u2022\u2022\u2022\u2022")),
+            QVERIFY2(!shown().contains("1234") && (vts() < 4 || !m_pin || shown().contains("\u2022\u2022\u2022\u2022")),
                 qPrintable(shown()));
         }
     }
