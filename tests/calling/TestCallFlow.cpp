@@ -1,3 +1,4 @@
+#include "CallAudioDaemon.h"
 #include "CallScreenDlg.h"
 #include "DialerDlg.h"
 #include "ModemDouble.h"
@@ -12,7 +13,9 @@ using namespace screentest;
 // typed, Dial, Ok. What the screens hand the phone service, and show of it.
 class TestCallFlow : public QObject {
     Q_OBJECT
+    CallAudioDaemon m_audio; // first: the session bus is read once
     ModemDouble m_modem;
+    QProcess m_display, m_gnomeCalls; // Xvfb, and GNOME Calls' daemon in it
     DataHome m_data;
     bool m_tel = false; // a stand-in tel: handler, used when there is no voice modem
     QStringList m_opened; // the URIs it was given
@@ -32,6 +35,10 @@ private slots:
 
     void cleanup()
     {
+        for (QProcess* p : { &m_gnomeCalls, &m_display }) {
+            p->kill();
+            p->waitForFinished();
+        }
         m_modem.stopMock();
         QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, 10000);
         m_opened.clear();
@@ -42,7 +49,7 @@ private slots:
         QTest::addColumn<QString>("card");
         // "tel:" the stand-in handler, "{...}" the double's parameters; "|Cancel" or "|Escape": pressed, after Ok
         // again, while the placement waits; "mm:" or "mm-denied:" (polkit says no) the real daemon, then the fake
-        // modem's arguments, with the tel: handler there too
+        // modem's arguments, with the tel: handler there too; "mm-gnome-calls:" with GNOME Calls' daemon beside it
         QTest::addColumn<QString>("service");
         // the windows after Ok, then what the tel: handler or modem got; "~s": about s seconds after the one before;
         // "call:a,b": the call screen, where the steps a, b are played (see onCallScreen)
@@ -68,7 +75,7 @@ private slots:
         const QString pinDots = "\u2022\u2022\u2022\u2022", endedMid = phone::messages::kCallEndedMidTones;
         const QList<Row> real = {
             { "worked example", "Intl", "mm:0 -1",
-                QStringList { "call:tones,hangup,says You hung up.", home, atd, "ACTIVE" } + pin + destination
+                QStringList { "call:tones,audio,hangup,says You hung up.", home, atd, "ACTIVE" } + pin + destination
                     + QStringList { hangup } },
             { "Pin Less: asked before any tone", "Pin Less", "mm:0 -1",
                 QStringList { "call:send 011442079460000,tones,hangup", home, atd, "ACTIVE" }
@@ -87,6 +94,9 @@ private slots:
             { "keypad tones after the sequence's, Escape hangs up", "Intl", "mm:0 -1",
                 QStringList { "call:keys 5#,tones,escape", box + "Hang up the call?", home, atd, "ACTIVE" } + pin
                     + destination + QStringList { "AT+VTS=5", "AT+VTS=#", hangup } },
+            { "GNOME Calls beside it: it starts the call, every tone goes", "Intl", "mm-gnome-calls:0 -1",
+                QStringList { "call:tones,hangup,deleted", home, atd, "ACTIVE" } + pin + destination
+                    + QStringList { hangup } },
             { "polkit says no", "Intl", "mm-denied:0 -1",
                 { box + phone::messages::kNotAllowedToCall + "PolicyKit authorization failed: not authorized for '"
                     + "org.freedesktop.ModemManager1.Voice'" } },
@@ -111,6 +121,8 @@ private slots:
             m_modem.startMock(service);
         else if (service.startsWith("mm"))
             m_modem.startReal(service.section(':', 1).split(' '), !service.startsWith("mm-denied"));
+        if (service.startsWith("mm-gnome-calls"))
+            startGnomeCalls();
         QVERIFY(!QTest::currentTestFailed());
         Script s;
         QFETCH(QString, card);
@@ -169,6 +181,40 @@ private slots:
     }
 
 private:
+    static QList<QDBusObjectPath> voiceCalls()
+    {
+        const QString mm = "org.freedesktop.ModemManager1";
+        QDBusMessage calls = QDBusMessage::createMethodCall(
+            mm, "/org/freedesktop/ModemManager1/Modem/0", "org.freedesktop.DBus.Properties", "Get");
+        calls << mm + ".Modem.Voice"
+              << "Calls";
+        return qdbus_cast<QList<QDBusObjectPath>>(
+            QDBusConnection::systemBus().call(calls).arguments().value(0).value<QDBusVariant>().variant());
+    }
+
+    // GNOME Calls' daemon on the test's buses, in an Xvfb of its own, once it has taken up the modem.
+    void startGnomeCalls()
+    {
+        m_display.start("Xvfb", { "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "720x720x24" });
+        QVERIFY2(m_display.waitForReadyRead(15000), "no Xvfb: is xvfb installed?");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", ":" + m_display.readLine().trimmed());
+        env.insert("GDK_BACKEND", "x11");
+        env.insert("G_MESSAGES_DEBUG", "all");
+        env.remove("QT_QPA_PLATFORM");
+        m_gnomeCalls.setProcessEnvironment(env);
+        m_gnomeCalls.setProcessChannelMode(QProcess::MergedChannels);
+        m_gnomeCalls.start("gnome-calls", { "--daemon", "--verbose" });
+        QString said;
+        const bool ready = QTest::qWaitFor(
+            [&] {
+                said += QString::fromUtf8(m_gnomeCalls.readAll());
+                return said.contains("Modem/0") || m_gnomeCalls.state() == QProcess::NotRunning;
+            },
+            30000);
+        QVERIFY2(ready && m_gnomeCalls.state() == QProcess::Running, qPrintable(said.right(3000)));
+    }
+
     // The call screen's steps: "tones" (the screen says all went out, and the keypad's) or "pin" (the PIN's 4), "send
     // <tones>" (the wait's button), "keys <keys>" (pressed on the keypad), "hangup", "escape" (then OK to the
     // question), "other" (a Hangup from another program), "refused" (the refused tone's box has been answered), "says
@@ -201,6 +247,18 @@ private:
                 for (const QChar key : arg)
                     ctl<QPushButton>(screen, res::IDC_CS_KEY_FIRST + int(QString("123456789*0#").indexOf(key)))
                         ->click();
+            } else if (step == "audio") { // callaudiod answers, so Speaker and Mute are there
+                QTRY_VERIFY_WITH_TIMEOUT(ctl(screen, res::IDC_CS_SPEAKER)->isVisible(), 10000);
+                click(screen, res::IDC_CS_SPEAKER);
+                click(screen, res::IDC_CS_MUTE);
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    m_audio.asked().contains("EnableSpeaker true") && m_audio.asked().contains("MuteMic true"), 10000);
+            } else if (step == "deleted") {
+                // GNOME Calls took the call up while it was UNKNOWN, which is when it calls Start (whichever
+                // Start ModemManager took first), and removes the call it saw end.
+                const QString said = QString::fromUtf8(m_gnomeCalls.readAll());
+                QVERIFY2(said.contains("New outgoing call (/org/freedesktop/ModemManager1/Call/"), qPrintable(said));
+                QTRY_VERIFY_WITH_TIMEOUT(voiceCalls().isEmpty(), 20000);
             } else if (step == "hangup") {
                 click(screen, res::IDC_CS_HANGUP);
             } else if (step == "escape") {

@@ -11,7 +11,8 @@ dialer_add_test(test_callflow
 # with a fake AT modem: a row a process, so that they run side by side.
 foreach(row "worked example" "Pin Less: asked before any tone" "far end gone before the tones"
     "far end gone mid-sequence: no tone after" "another program hangs up"
-    "keypad tones after the sequence's, Escape hangs up" "polkit says no"
+    "keypad tones after the sequence's, Escape hangs up"
+    "GNOME Calls beside it: it starts the call, every tone goes" "polkit says no"
     "a tone refused: the rest named, PIN as dots")
   add_test(NAME "test_callflow_real: ${row}" COMMAND test_callflow "call:${row}")
   set_tests_properties("test_callflow_real: ${row}" PROPERTIES TIMEOUT 120 ENVIRONMENT
