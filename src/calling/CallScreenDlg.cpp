@@ -83,6 +83,9 @@ bool CCallScreen::OnInitDialog()
     m_timer->setAlignment(Qt::AlignRight | Qt::AlignTop);
     for (QPushButton* toggle : { m_speaker, m_mute })
         toggle->setCheckable(true);
+    // Shown while a wait asks, and where callaudiod runs.
+    for (const int id : { res::IDC_CS_SEND, res::IDC_CS_DONTSEND, res::IDC_CS_SPEAKER, res::IDC_CS_MUTE })
+        ShowItem(id, false);
     if (!m_call) {
         m_over = true;
         closeWhenFree();
