@@ -1,16 +1,17 @@
 # dialer_add_test(NAME SOURCES ... LIBS ... [TIMEOUT s])
 # One Qt Test executable registered with ctest. Every test runs on the
-# offscreen platform with a private runtime folder, so no display is needed.
+# offscreen platform with a private runtime folder, so no display is needed,
+# and ends when ctest does.
 function(dialer_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/common/EndsWithRunner.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
   target_compile_definitions(${name} PRIVATE
     DIALER_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
     DIALER_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
-    set(T_TIMEOUT 120)
+    set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}

@@ -12,6 +12,7 @@
 #include "ScreenScript.h"
 #include "ScrollRules.h"
 #include "TelLink.h"
+#include "TestProcesses.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -81,7 +82,7 @@ QStringList faults(QWidget* window)
                 check(entry->text(), entry->menu() ? bar->actionGeometry(entry) : menu->actionGeometry(entry), display);
     }
     if (auto* list = window->findChild<QListView*>("contacts");
-        list && QTest::qWaitFor([list] { return list->model()->rowCount(); }))
+        list && QTest::qWaitFor([list] { return list->model()->rowCount(); }, kPatienceMs))
         check("contact row", list->visualRect(list->model()->index(0, 0)), display);
     out.removeAll("");
     return out;
@@ -109,21 +110,31 @@ QString accessible(QObject* o, QAccessible::Text t = QAccessible::Name)
     std::atexit([] { answeredOk ? void() : std::_Exit(6); });
     Script s;
     int depth = 0;
-    std::function<void(QWidget*)> stack = [&](QWidget* w) {
+    std::function<void(QWidget*)> stack = [&](QWidget*) {
         ++depth;
         s.screen("CDialerDlg", stack);
         ShowHomeScreen();
         // Refused: a message came up instead of the next screen.
         if (depth > 50 && s.errors().join(',').contains("Too many screens are open")) {
             s.stop();
-            Script leave;
-            leave.box(QMessageBox::Cancel).box(QMessageBox::Ok);
-            click(w, res::IDC_EXIT); // the screen stays
-            answeredOk
-                = leave.log() == QStringList { "box:Are you sure you want to exit Application, Press OK to Quit" };
-            click(w, res::IDC_EXIT);
+            // From the deepest screen, on top again: Exit answered Cancel keeps it, OK ends the program. The
+            // script takes that screen first, so that it is never mistaken for a window coming up in between.
+            static Script leave;
+            leave
+                .screen("CDialerDlg",
+                    [](QWidget* home) {
+                        click(home, res::IDC_EXIT);
+                        answeredOk = leave.log()
+                            == QStringList { "screen:CDialerDlg",
+                                   "box:Are you sure you want to exit Application, Press OK to Quit" };
+                        click(home, res::IDC_EXIT);
+                        std::_Exit(4); // Exit must not come back
+                    })
+                .box(QMessageBox::Cancel)
+                .box(QMessageBox::Ok);
+            return;
         }
-        std::_Exit(4); // Exit must not come back
+        std::_Exit(4); // nor a screen stacked over this one
     };
     s.screen("CDialerDlg", stack);
     theApp.InitInstance();
@@ -174,8 +185,9 @@ bool startDialer(
     env.insert("QT_QPA_PLATFORM", platform);
     env.insert("XDG_RUNTIME_DIR", runtimeDir());
     p.setProcessEnvironment(env);
+    endWithTest(p);
     p.start(QCoreApplication::applicationFilePath(), {});
-    return p.waitForStarted() && (!wait || (p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit));
+    return p.waitForStarted() && (!wait || (p.waitForFinished(kPatienceMs) && p.exitStatus() == QProcess::NormalExit));
 }
 
 // What a user sees of a screen: its fields, the focus, the scroll position
@@ -339,7 +351,7 @@ private slots:
     {
         QProcess p;
         p.setEnvironment(QProcess::systemEnvironment() << "DIALER_TEST_CHILD=1");
-        p.setChildProcessModifier([] { setrlimit(RLIMIT_STACK, &kSmallStack); });
+        endWithTest(p, [] { setrlimit(RLIMIT_STACK, &kSmallStack); });
         p.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, 0);
@@ -586,10 +598,11 @@ private slots:
     void running()
     {
         QProcess bus, first, second; // first: the dialer running
+        endWithTest(bus);
         bus.start("dbus-daemon",
             { "--config-file=" DIALER_SOURCE_DIR "/tests/platform/phone-test-bus.conf", "--nofork",
                 "--print-address=1" });
-        QVERIFY(bus.waitForReadyRead(10000));
+        QVERIFY2(bus.waitForReadyRead(kPatienceMs), "no address from dbus-daemon");
         const QString address = bus.readLine().trimmed();
         QDBusConnection session = QDBusConnection::connectToBus(address, address);
         QVERIFY(startDialer(first, {}, address, "offscreen", false));
@@ -602,14 +615,14 @@ private slots:
             QFile locks("/proc/locks");
             return locks.open(QIODevice::ReadOnly) && locks.readAll().contains(inode.toLatin1());
         };
-        QVERIFY(QTest::qWaitFor(locked, 10000));
+        QVERIFY2(QTest::qWaitFor(locked, kPatienceMs), "the first dialer never took its lock");
         QVERIFY(startDialer(second, {}, address) && second.exitCode() == 0); // Activate
         QDBusMessage open = QDBusMessage::createMethodCall(
             kApplicationId, kApplicationObjectPath, "org.freedesktop.Application", "Open");
         open << QStringList { "tel:" + QString(10 << 20, u'1') } << QVariantMap();
         QCOMPARE(session.call(open).errorMessage(), "not a valid tel: link: it is longer than 256 characters");
-        QVERIFY(
-            startDialer(second, "tel:+1-555-010-0200", address) && second.exitCode() == 0 && first.waitForFinished());
+        QVERIFY(startDialer(second, "tel:+1-555-010-0200", address) && second.exitCode() == 0
+            && first.waitForFinished(kPatienceMs));
         QCOMPARE(first.readAllStandardOutput(), "home++15550100200");
         bus.kill(), bus.waitForFinished();
     }

@@ -16,13 +16,13 @@ number, cancel, add_card, add, blank, ok = WORDS[sys.argv[1]]
 faults = []
 
 
-def wait(find, what):
-    for _ in range(100):
-        found = find()
-        if found is not None:
-            return found
+def wait(find, what):  # for the event, up to a minute: a loaded machine is slow, never that slow
+    end = time.monotonic() + 60
+    while (found := find()) is None:
+        if time.monotonic() > end:
+            sys.exit(f"FAIL: no {what} in 60 s; seen: {dump()}")
         time.sleep(0.1)
-    sys.exit(f"FAIL: no {what}; seen: {dump()}")
+    return found
 
 
 def app():

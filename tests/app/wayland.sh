@@ -7,20 +7,20 @@
 # The kiosk shell starts no helper programs, which would outlive weston.
 # Usage: wayland.sh DIALER
 set -u
+source "$(dirname "$0")/../common/owned.sh"
 run=$(mktemp -d) # a runtime folder of their own (0700), for the socket
 export XDG_RUNTIME_DIR=$run XDG_DATA_HOME=$run WAYLAND_DISPLAY=wayland-test
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$run"' EXIT
 fail() { echo "FAIL: $*"; tail -n 20 "$run"/*.log; exit 1; }
 
-weston --no-config --backend=headless-backend.so --shell=kiosk-shell.so --socket="$WAYLAND_DISPLAY" \
-  --idle-time=0 >"$run/weston.log" 2>&1 &
+owned weston --no-config --backend=headless-backend.so --shell=kiosk-shell.so --socket="$WAYLAND_DISPLAY" \
+  --idle-time=0 >"$run/weston.log" 2>&1
 pids+=($!)
-for _ in $(seq 100); do [ -S "$run/$WAYLAND_DISPLAY" ] && break; sleep 0.1; done
-[ -S "$run/$WAYLAND_DISPLAY" ] || fail "weston did not open its socket"
+await "weston's socket" test -S "$run/$WAYLAND_DISPLAY" || fail "weston did not open its socket"
 
 : >"$run/dialer.log"
-QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 "$1" >"$run/dialer.log" 2>&1 &
+QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 owned "$1" >"$run/dialer.log" 2>&1
 pids+=($!)
 shown() {
   awk '/xdg_toplevel@[0-9]+\.set_title\("Quorin Dialer"\)/ { titled = 1 }
@@ -29,11 +29,8 @@ shown() {
     entered && /-> xdg_surface@[0-9]+\.ack_configure\(/ { shown = 1; exit }
     END { exit !shown }' "$run/dialer.log"
 }
-for _ in $(seq 300); do
-  shown && break
-  kill -0 "${pids[1]}" 2>/dev/null || fail "the program ended before its window was shown and answered the shell"
-  sleep 0.1
-done
-shown || fail "no window captioned \"Quorin Dialer\" was shown"
+shown_or_gone() { shown || ! kill -0 "${pids[1]}" 2>/dev/null; }
+await "the window shown" shown_or_gone || fail "no window captioned \"Quorin Dialer\" was shown"
+shown || fail "the program ended before its window was shown and answered the shell"
 kill -0 "${pids[1]}" 2>/dev/null || fail "the program ended after its first frame"
 echo "PASS: \"Quorin Dialer\" shown on Wayland, still running"

@@ -20,6 +20,15 @@ class TestCallFlow : public QObject {
     bool m_tel = false; // a stand-in tel: handler, used when there is no voice modem
     QStringList m_opened; // the URIs it was given
     bool m_pin = false; // the card dials a PIN
+    std::function<void()> m_press; // a press while the double holds back an answer
+
+public slots:
+    // The double has a request and holds back its answer: the moment to press.
+    void delaying()
+    {
+        if (m_press)
+            std::exchange(m_press, {})();
+    }
 
 private slots:
     void initTestCase()
@@ -31,6 +40,7 @@ private slots:
             m_tel ? void(m_opened << url.toString()) : void();
             done(m_tel ? "" : phone::messages::kNoPhoneService);
         });
+        QDBusConnection::systemBus().connect({}, {}, "org.freedesktop.DBus.Mock", "Delaying", this, SLOT(delaying()));
     }
 
     void cleanup()
@@ -39,8 +49,15 @@ private slots:
             p->kill();
             p->waitForFinished();
         }
+        // After a failed row the call's end may still be told in a box, with nobody left to answer it.
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        closer.start(100);
         m_modem.stopMock();
-        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, kPatienceMs);
         m_opened.clear();
     }
 
@@ -48,11 +65,13 @@ private slots:
     {
         QTest::addColumn<QString>("card");
         // "tel:" the stand-in handler, "{...}" the double's parameters; "|Cancel" or "|Escape": pressed, after Ok
-        // again, while the placement waits; "mm:" or "mm-denied:" (polkit says no) the real daemon, then the fake
-        // modem's arguments, with the tel: handler there too; "mm-gnome-calls:" with GNOME Calls' daemon beside it
+        // again, while the double holds back its answer; "mm:" or "mm-denied:" (polkit says no) the real daemon,
+        // then the fake modem's arguments, with the tel: handler there too; "mm-gnome-calls:" with GNOME Calls'
+        // daemon beside it
         QTest::addColumn<QString>("service");
         // the windows after Ok, then what the tel: handler or modem got; "~s": about s seconds after the one before;
-        // "call:a,b": the call screen, where the steps a, b are played (see onCallScreen)
+        // "call:a,b": the call screen, where the steps a, b are played (see onCallScreen); "exit:" a home screen
+        // over it where Exit is pressed; "box!": a box answered Cancel
         QTest::addColumn<QStringList>("then");
         const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100", atd = "ATD8005550100;",
                       hangup = "AT+CHLD=11", notSent = phone::messages::kTonesNotSent;
@@ -94,6 +113,11 @@ private slots:
             { "keypad tones after the sequence's, Escape hangs up", "Intl", "mm:0 -1",
                 QStringList { "call:keys 5#,tones,escape", box + "Hang up the call?", home, atd, "ACTIVE" } + pin
                     + destination + QStringList { "AT+VTS=5", "AT+VTS=#", hangup } },
+            { "Exit with a call up asks to hang up first", "Intl", "mm:0 -1",
+                QStringList { "call:tones,exit,hangup",
+                    "exit:", box + "Are you sure you want to exit Application, Press OK to Quit",
+                    "box!A call is in progress. Hang up and quit?", home, atd, "ACTIVE" }
+                    + pin + destination + QStringList { hangup } },
             { "GNOME Calls beside it: it starts the call, every tone goes", "Intl", "mm-gnome-calls:0 -1",
                 QStringList { "call:tones,hangup,deleted", home, atd, "ACTIVE" } + pin + destination
                     + QStringList { hangup } },
@@ -134,49 +158,54 @@ private slots:
                     type(call, res::IDC_CALL_NUMBER, "+44(20)7946-0000");
                     click(call, res::IDC_CALL_DIAL);
                 })
-            .closeScreen("CConfirmcall", [press](QWidget* confirm) {
+            .closeScreen("CConfirmcall", [this, press](QWidget* confirm) {
                 if (!press.isEmpty())
-                    QTimer::singleShot(500, confirm, [confirm, press] {
+                    m_press = [confirm, press] {
                         click(confirm, res::IDC_CONFIRM_OK);
                         press == "Escape" ? QTest::keyClick(confirm, Qt::Key_Escape)
                                           : click(confirm, res::IDC_CONFIRM_CANCEL);
-                    });
+                    };
                 click(confirm, res::IDC_CONFIRM_OK);
             });
         QStringList boxNames;
         for (const QString& e : then) {
             if (e == "screen:CDialerDlg") // up while the boxes that follow come and go
                 s.closeScreen(
-                    "CDialerDlg", [&s](QWidget*) { (void)QTest::qWaitFor([&] { return s.finished(); }, 10000); });
+                    "CDialerDlg", [&s](QWidget*) { (void)QTest::qWaitFor([&] { return s.finished(); }, kPatienceMs); });
             else if (e.startsWith("call:")) // the call screen, over the home screen, closes itself
                 s.screen("CCallScreen", [this, steps = e.mid(5)](QWidget* w) { onCallScreen(w, steps); });
-            else if (e.startsWith("box:")) {
-                const bool question = e.contains(phone::messages::kSendTonesQuestion);
-                s.box(question ? QMessageBox::Yes : QMessageBox::Ok, [&, question] {
-                    boxNames << QApplication::activeModalWidget()->objectName();
-                    // Asked before any tone goes out.
-                    QVERIFY(!question || m_modem.log().filter(QRegularExpression("SendDtmf|VTS")).isEmpty());
+            else if (e == "exit:") // a home screen over the call screen, where Exit is pressed
+                s.screen("CDialerDlg", [](QWidget* home) {
+                    click(home, res::IDC_EXIT);
+                    static_cast<QDialog*>(home)->reject();
                 });
-            }
+            else if (e.startsWith("box")) // "box!": answered Cancel
+                s.box(e.startsWith("box!") ? QMessageBox::Cancel : QMessageBox::Ok,
+                    [&] { boxNames << QApplication::activeModalWidget()->objectName(); });
         }
         CDialerDlg home;
         home.DoModal();
         QVERIFY2(s.errors().isEmpty() && s.finished(), qPrintable(s.report()));
         // Failures are told in the application's own box.
-        QCOMPARE(boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Send|Hang up)")).size());
+        QCOMPARE(
+            boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Hang up|Are you|A call)")).size());
         const QStringList entries = QStringList(then)
                                         .replaceInStrings(QRegularExpression(" ~\\d+$"), QString())
-                                        .replaceInStrings(QRegularExpression("^call:.*"), "screen:CCallScreen");
-        QTRY_COMPARE_WITH_TIMEOUT(s.log().mid(3) + m_opened
-                + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")),
-            entries, 30000);
+                                        .replaceInStrings(QRegularExpression("^call:.*"), "screen:CCallScreen")
+                                        .replaceInStrings(QRegularExpression("^exit:$"), "screen:CDialerDlg")
+                                        .replaceInStrings(QRegularExpression("^box!"), "box:");
+        QTRY_COMPARE_WITH_TIMEOUT(
+            (s.log().mid(3) + m_opened
+                + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")))
+                .join(" | "),
+            entries.join(" | "), kPatienceMs);
         const QStringList timed = m_modem.log(true), expected = then.mid(then.size() - timed.size());
         for (qsizetype i = 1; ModemDouble::real() && i < timed.size(); ++i) {
             const double gap = timed[i].section(' ', 0, 0).toDouble() - timed[i - 1].section(' ', 0, 0).toDouble(),
                          about = expected[i].section('~', 1).toDouble();
             // The pause itself, not a speed: never short, and never so long that it was counted twice,
             // with room for a loaded machine under the sanitizers.
-            QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about * 1.5), qPrintable(expected[i]));
+            QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about * 1.9), qPrintable(expected[i]));
         }
     }
 
@@ -195,6 +224,8 @@ private:
     // GNOME Calls' daemon on the test's buses, in an Xvfb of its own, once it has taken up the modem.
     void startGnomeCalls()
     {
+        endWithTest(m_display);
+        endWithTest(m_gnomeCalls);
         m_display.start("Xvfb", { "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "720x720x24" });
         QVERIFY2(m_display.waitForReadyRead(15000), "no Xvfb: is xvfb installed?");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -215,10 +246,10 @@ private:
         QVERIFY2(ready && m_gnomeCalls.state() == QProcess::Running, qPrintable(said.right(3000)));
     }
 
-    // The call screen's steps: "tones" (the screen says all went out, and the keypad's) or "pin" (the PIN's 4), "send
-    // <tones>" (the wait's button), "keys <keys>" (pressed on the keypad), "hangup", "escape" (then OK to the
-    // question), "other" (a Hangup from another program), "refused" (the refused tone's box has been answered), "says
-    // <text>" (the ended screen says it). Whatever it shows, no label shows the PIN.
+    // The call screen's steps: "exit" (a home screen over it), "tones" (the screen says all went out, and the keypad's)
+    // or "pin" (the PIN's 4), "send <tones>" (the wait's button), "keys <keys>" (pressed on the keypad), "hangup",
+    // "escape" (then OK to the question), "other" (a Hangup from another program), "refused" (the refused tone's box
+    // has been answered), "says <text>" (the ended screen says it). Whatever it shows, no label shows the PIN.
     void onCallScreen(QWidget* screen, const QString& steps)
     {
         auto vts = [this] { return m_modem.log().filter("AT+VTS").size(); };
@@ -259,6 +290,8 @@ private:
                 const QString said = QString::fromUtf8(m_gnomeCalls.readAll());
                 QVERIFY2(said.contains("New outgoing call (/org/freedesktop/ModemManager1/Call/"), qPrintable(said));
                 QTRY_VERIFY_WITH_TIMEOUT(voiceCalls().isEmpty(), 20000);
+            } else if (step == "exit") {
+                ShowHomeScreen();
             } else if (step == "hangup") {
                 click(screen, res::IDC_CS_HANGUP);
             } else if (step == "escape") {

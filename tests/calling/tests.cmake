@@ -12,9 +12,15 @@ dialer_add_test(test_callflow
 foreach(row "worked example" "Pin Less: asked before any tone" "far end gone before the tones"
     "far end gone mid-sequence: no tone after" "another program hangs up"
     "keypad tones after the sequence's, Escape hangs up"
+    "Exit with a call up asks to hang up first"
     "GNOME Calls beside it: it starts the call, every tone goes" "polkit says no"
     "a tone refused: the rest named, PIN as dots")
   add_test(NAME "test_callflow_real: ${row}" COMMAND test_callflow "call:${row}")
-  set_tests_properties("test_callflow_real: ${row}" PROPERTIES TIMEOUT 120 ENVIRONMENT
+  set_tests_properties("test_callflow_real: ${row}" PROPERTIES TIMEOUT 300 ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/runtime;QT_FATAL_WARNINGS=0;DIALER_REAL_MODEMMANAGER=1")
 endforeach()
+# Killed in the middle of a call, that row, or the ctest running it, leaves
+# no daemon, bus or fake modem behind.
+add_test(NAME test_leaves_nothing COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tests/platform/leaves_nothing.py
+  $<TARGET_FILE:test_callflow>)
+set_tests_properties(test_leaves_nothing PROPERTIES TIMEOUT 300)

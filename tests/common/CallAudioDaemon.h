@@ -6,6 +6,8 @@
 // the bus records what it was asked: "SelectMode 1", "EnableSpeaker true"...
 // Construct it before anything opens the session bus.
 
+#include "TestProcesses.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,6 +18,8 @@ public:
     {
         qputenv("XDG_RUNTIME_DIR", m_dir.path().toUtf8());
         qputenv("HOME", m_dir.path().toUtf8());
+        for (QProcess* p : { &m_bus, &m_pulse, &m_monitor, &m_daemon })
+            endWithTest(*p);
         m_bus.start("dbus-daemon", { "--session", "--nofork", "--print-address=1" });
         if (!m_bus.waitForReadyRead(10000))
             qFatal("no address from dbus-daemon: is it installed?");

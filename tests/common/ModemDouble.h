@@ -5,6 +5,8 @@
 // or (DIALER_REAL_MODEMMANAGER set) Debian's daemon driving our fake AT modem
 // (tests/platform/fake_at_modem.py), with dbusmock's polkitd as the authority.
 
+#include "TestProcesses.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -18,9 +20,10 @@ public:
     ModemDouble()
     {
         const char* conf = real() ? "real-modemmanager-bus.conf" : "phone-test-bus.conf";
+        endWithTest(m_bus);
         m_bus.start("dbus-daemon",
             { QString("--config-file=" DIALER_SOURCE_DIR "/tests/platform/") + conf, "--nofork", "--print-address=1" });
-        if (!m_bus.waitForReadyRead(10000))
+        if (!m_bus.waitForReadyRead(kPatienceMs))
             qFatal("no address from dbus-daemon: is it installed?");
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.readLine().trimmed());
     }
@@ -33,7 +36,7 @@ public:
                 "-p", parameters });
         QTRY_VERIFY2_WITH_TIMEOUT(
             QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.ModemManager1"),
-            "the ModemManager double (python3-dbusmock) never took its name", 15000);
+            "the ModemManager double (python3-dbusmock) never took its name", kPatienceMs);
     }
     static bool real() { return qEnvironmentVariableIsSet("DIALER_REAL_MODEMMANAGER"); }
 
@@ -53,22 +56,26 @@ public:
                 .toInt();
         };
         startPython(m_polkit, { "-m", "dbusmock", "--system", "--template", "polkitd" });
-        QVERIFY(QTest::qWaitFor([] { return registered("org.freedesktop.PolicyKit1"); }, 15000));
+        QVERIFY2(QTest::qWaitFor([] { return registered("org.freedesktop.PolicyKit1"); }, kPatienceMs),
+            "dbusmock's polkitd never took its name");
         QVERIFY(
             ok(call("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "org.freedesktop.DBus.Mock",
                 "SetAllowed", { QStringList { mm + ".Device.Control", allowCalls ? mm + ".Voice" : mm } })));
         startPython(
             m_modem, QStringList { DIALER_SOURCE_DIR "/tests/platform/fake_at_modem.py", socket() } + modemArgs);
-        QVERIFY(QTest::qWaitFor([&] { return m_modem.canReadLine(); }, 10000) && m_modem.readLine() == "listening\n");
+        QVERIFY2(
+            QTest::qWaitFor([&] { return m_modem.canReadLine(); }, kPatienceMs) && m_modem.readLine() == "listening\n",
+            "the fake modem never said it was listening");
         m_mm.setStandardErrorFile(m_dir.filePath("ModemManager.log"));
+        endWithTest(m_mm);
         m_mm.start("ModemManager",
             { "--test-enable", "--test-no-udev", "--no-auto-scan", "--test-no-suspend-resume", "--log-level=DEBUG" });
-        QVERIFY2(QTest::qWaitFor([&] { return registered(mm); }, 15000), "no ModemManager: is it installed?");
+        QVERIFY2(QTest::qWaitFor([&] { return registered(mm); }, kPatienceMs), "no ModemManager: is it installed?");
         QVERIFY(ok(call(mm, "/org/freedesktop/ModemManager1", mm + ".Test", "SetProfile",
             { "fake", "generic", QStringList { socket() } })));
-        QTRY_COMPARE_WITH_TIMEOUT(state(), 3, 15000); // disabled
+        QTRY_COMPARE_WITH_TIMEOUT(state(), 3, kPatienceMs); // disabled
         QVERIFY(ok(call(mm, modem, mm + ".Modem", "Enable", { true })));
-        QTRY_COMPARE_WITH_TIMEOUT(state(), 8, 15000); // registered
+        QTRY_COMPARE_WITH_TIMEOUT(state(), 8, kPatienceMs); // registered
     }
 
     ~ModemDouble()
@@ -115,6 +122,7 @@ private:
     static void startPython(QProcess& process, const QStringList& arguments)
     {
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        endWithTest(process);
         process.start("/usr/bin/python3", arguments);
     }
     QString socket() const { return m_dir.filePath("modem"); }

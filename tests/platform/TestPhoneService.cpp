@@ -34,7 +34,7 @@ private slots:
     void cleanup()
     {
         m_modem.stopMock();
-        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, kPatienceMs);
         m_told.clear();
     }
 
@@ -51,6 +51,8 @@ private slots:
         QTest::addColumn<QString>("told");
         const QString error = "error ", fail = "fail ", ended = fail + kCallEndedBeforeTones, d255(255, u'5');
         const char* a50 = R"("active": 50)";
+        // A hold, removal or quit comes in the double's tick that makes the call ACTIVE: before any of our pauses
+        // can end, however late a loaded machine runs the double's timers.
         const QString call1 = "/org/freedesktop/ModemManager1/Call/1",
                       slow = R"("delay": {"GetManagedObjects": 4000, )";
         const QString rows[][6] = {
@@ -82,14 +84,14 @@ private slots:
             { "waits, no", a50, "no", "555w1-2p3aW4,", "State 4", "ask 123A" },
             { "ends unanswered", R"("active": -1, "end": 200)", "", "555p1234", "State 7", ended },
             { "ends in a trailing pause", R"("active": 50, "end": 250)", "", "555pppppppp", "State 4 / State 7", "" },
-            { "held call keeps its tones", R"("active": 50, "hold": [100, 600])", "", "555pp12",
+            { "held call keeps its tones", R"("active": 50, "hold": [50, 600])", "", "555pp12",
                 "State 4 / State 5 / State 4 / SendDtmf 1 / SendDtmf 2", "" },
-            { "call removed", R"("active": 50, "remove": 100)", "", "555pp1234",
+            { "call removed", R"("active": 50, "remove": 50)", "", "555pp1234",
                 "State 4 / CallDeleted /org/freedesktop/ModemManager1/Call/1", ended },
-            { "ModemManager quits", R"("active": 50, "quit": 100)", "", "555pp1234", "", fail + kModemGone },
-            { "lookup unanswered: not 'no modem'", R"("delay": {"GetManagedObjects": 2000})", "short", "555", "",
+            { "ModemManager quits", R"("active": 50, "quit": 50)", "", "555pp1234", "", fail + kModemGone },
+            { "lookup unanswered: not 'no modem'", R"("delay": {"GetManagedObjects": 3000})", "short", "555", "",
                 error + kModemManagerSilent },
-            { "Start unanswered: call deleted", R"("delay": {"Start": 2000})", "short", "555", "DeleteCall " + call1,
+            { "Start unanswered: call deleted", R"("delay": {"Start": 3000})", "short", "555", "DeleteCall " + call1,
                 error + kModemManagerSilent },
             { "4 s a step, loop turning", slow + R"("CreateCall": 4000, "Start": 4000, "Get": 4000}, "active": 50)", "",
                 "555p1", "State 4 / SendDtmf 1", "" },
@@ -132,14 +134,15 @@ private slots:
         ticks.start(50);
         if (PhoneMakeCall(setup.contains("no record") ? nullptr : &info) < 0 || !PhoneLastError().isEmpty())
             m_told << "error " + PhoneLastError();
-        QVERIFY2(std::max(longest, beat.elapsed()) < 1000, qPrintable(QString::number(longest)));
+        // A request waited for in place would stall it for the double's 3 or 4 s; a busy machine, never so long.
+        QVERIFY2(std::max(longest, beat.elapsed()) < 2500, qPrintable(QString::number(longest)));
         // Nothing is played, and nobody asked, from inside PhoneMakeCall.
         QVERIFY(m_told.filter("ask").isEmpty() && m_modem.log().filter("SendDtmf").isEmpty());
         if (!log.isEmpty() && !log.startsWith("CreateCall"))
             log = "CreateCall 555 / Start / State 1 / State 2 / " + log;
         const QString entries = QString(log).remove(QRegularExpression(" >[0-9.]+"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_modem.log().join(" / "), entries, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().callsPlaying(), 0u, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_modem.log().join(" / "), entries, kPatienceMs);
+        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().callsPlaying(), 0u, kPatienceMs);
         QTEST(m_told.join(" / "), "told");
         const QStringList expected = log.split(" / "), timed = m_modem.log(true);
         for (qsizetype i = 1; i < expected.size(); ++i) {
@@ -172,6 +175,7 @@ private slots:
         QFETCH(QString, mock);
         QFETCH(QString, end);
         QProcess logind;
+        endWithTest(logind);
         logind.start("/usr/bin/python3", { "-m", "dbusmock", "--system", "--template", "logind" });
         const auto inhibitors = [] {
             const QDBusMessage reply
@@ -249,7 +253,7 @@ private slots:
             qputenv(name, home.path().toUtf8());
         phone::PhoneService::instance().desktopTelHandler()(
             QUrl("tel:555"), [&](const QString& error) { m_told << error; });
-        QTRY_VERIFY(!m_told.isEmpty() && (!m_told[0].isEmpty() || QFileInfo(log).size() > 0));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_told.isEmpty() && (!m_told[0].isEmpty() || QFileInfo(log).size() > 0), kPatienceMs);
         QFile file(log);
         QTEST(m_told[0] + (file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : ""), "told");
     }

@@ -36,12 +36,13 @@ def reply(command, conn):
     if command.startswith('ATD'):
         call.clear()
         call.update(number=command[3:-1], answer=time.time() + answer_after)
-        if hangup_after >= 0:
-            threading.Timer(answer_after + hangup_after, hang_up, [conn]).start()
     elif command == 'AT+CLCC' and live:
         if time.time() >= call['answer'] and not call.get('active'):
             call['active'] = True
             log('ACTIVE')
+            # Counted from the answer as ModemManager learns of it, however late a busy machine polls.
+            if hangup_after >= 0:
+                threading.Timer(hangup_after, hang_up, [conn]).start()
         return f'+CLCC: 1,0,{0 if call.get("active") else 2},0,0,"{call["number"]}",129'
     elif command.startswith('AT+VTS=') and live:
         return None if command[7:] == refused else ''
@@ -51,6 +52,13 @@ def reply(command, conn):
 
 
 def serve(conn):
+    try:
+        converse(conn)
+    except OSError as error:  # ModemManager closed the port: it says why in its own log
+        print(f'{time.time():.3f} port closed: {error}', file=sys.stderr, flush=True)
+
+
+def converse(conn):
     pending = b''
     while data := conn.recv(256):
         lines = (pending + data).split(b'\r')

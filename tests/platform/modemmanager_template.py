@@ -4,7 +4,8 @@ Parameters: no_modem, no_voice, refuse_start, start_race (Start starts the call,
 ModemManager answers a second Start, as when a call application started it first); in milliseconds
 after Start:
 active (default 100), end, remove (the call dropped, as DeleteCall does), quit, hold [from, to];
-faults: delay {method: milliseconds} before answering GetManagedObjects, CreateCall, Start or Get,
+faults: delay {method: milliseconds} before answering GetManagedObjects, CreateCall, Start or Get, with the
+signal Mock.Delaying(method) as the wait begins,
 objects_as_map (GetManagedObjects answers a{sv}), state_as_string (the State property),
 active_signature (of the StateChanged to ACTIVE, e.g. "uuu").'''
 
@@ -29,7 +30,12 @@ def _log(event, detail=''):
 
 
 def _pause(method):
-    time.sleep(_mock.parameters.get('delay', {}).get(method, 0) / 1000)
+    delay = _mock.parameters.get('delay', {}).get(method, 0)
+    if delay:
+        # Told at once, before the answer waits: a test acts on it while the request is under way.
+        _mock.EmitSignal(dbusmock.MOCK_IFACE, 'Delaying', 's', [method])
+        _mock.connection.flush()
+        time.sleep(delay / 1000)
 
 
 def _state_value(state):

@@ -219,6 +219,9 @@ private slots:
         row("question Cancel", three, "1045>Home #1043 cancel home @1045",
             { kDeleteAsk, kHomeScreen, "1045@Away,Home,Work" }, three);
         row("Cancel", three, "1045>Work #1044 home", { kHomeScreen }, three);
+        // After a delete the file ends in the old bytes past its cards: a No and a Cancel keep them there.
+        row("No and Cancel after a delete", three, "1045>Work #1043 ok home 1045>Home #1043 cancel home #1044 home",
+            { kDeleteAsk, kHomeScreen, kDeleteAsk, kHomeScreen, kHomeScreen }, Cards { kHome, kAway });
         const CardRecord added = card(u"New", u"123");
         row("stale book", { kHome, kWork }, "#1044 home* 1045>Work #1043 ok home",
             { kHomeScreen, kDeleteAsk, kHomeScreen }, Cards { kHome, added }, { kHome, kWork, added });

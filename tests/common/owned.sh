@@ -1,0 +1,19 @@
+# Sourced first by a test script. The script ends when whatever started it
+# ends (ctest killed or timed out included: the kernel's parent-death signal,
+# which no trap needs to see), and `owned COMMAND...` starts a command in the
+# background, a child of the script itself, that ends when the script does,
+# however it ends ($! is its id). `await WHAT CONDITION...` waits for an
+# event, up to a minute, then fails naming what it awaited.
+if [ "${OWNED_SCRIPT:-}" != "$0" ]; then
+  export OWNED_SCRIPT=$0
+  exec setpriv --pdeathsig TERM -- bash "$0" "$@"
+fi
+owned() { setpriv --pdeathsig KILL -- "$@" & }
+await() {
+  local what=$1 end=$((SECONDS + 60))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || { echo "FAIL: waited 60 s for $what"; return 1; }
+    sleep 0.1
+  done
+}
