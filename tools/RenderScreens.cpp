@@ -112,13 +112,14 @@ bool startModem(QProcess& modem)
 }
 
 // The call screen over the home screen that Ok stacked, the PIN sent and the
-// pause before the number counting down; then Hang up.
+// pause before the number counting down; then Hang up, and the ended call.
 void renderCallScreen()
 {
     render<Cphonecall>(QString(), [](QWidget* w) {
         choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
         type(w, res::IDC_CALL_NUMBER, QStringLiteral("+44(20)7946-0000"));
-        g_script->screen(
+        // Ok returns once the home screen it stacked has closed.
+        g_script->closeScreen(
             "CConfirmcall", [](QWidget* confirm) { confirm->findChild<QPushButton*>("ctl1032")->click(); });
         g_script->screen("CCallScreen", [](QWidget* call) {
             auto* progress = call->findChild<QLabel*>(QStringLiteral("ctl%1").arg(res::IDC_CS_PROGRESS));
@@ -132,7 +133,11 @@ void renderCallScreen()
                 std::fprintf(stderr, "the call screen never reached the pause after the PIN\n");
             QTest::qWait(1100); // a second on the clock
             save(call, QStringLiteral("call-screen"));
-            call->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(res::IDC_CS_HANGUP))->click();
+            auto* hangUp = call->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(res::IDC_CS_HANGUP));
+            hangUp->click();
+            // The ended call, for the moment it stays in sight.
+            if (QTest::qWaitFor([&] { return !call->findChild<QWidget*>("ctl1112")->isEnabled(); }, 5000))
+                save(call, QStringLiteral("call-screen-ended"));
         });
         g_script->closeScreen("CDialerDlg");
         w->findChild<QPushButton*>(QStringLiteral("ctl1028"))->click();

@@ -293,8 +293,10 @@ void CCallScreen::onEnded()
     m_endedText = tr("Call ended");
     m_state->setText(m_endedText);
     m_timer->setText(connected ? callDuration(*connected) : QString());
-    m_progress->setText(progressText() + u'\n' + why
-        + (connected ? u' ' + tr("Duration %1.").arg(callDuration(*connected)) : QString()));
+    // In place of the number dialled, which the screen still shows above.
+    QStringList lines = progressText().split(u'\n');
+    lines[0] = why + (connected ? u' ' + tr("Duration %1.").arg(callDuration(*connected)) : QString());
+    m_progress->setText(lines.join(u'\n'));
     m_progress->setAccessibleName(m_endedText + u' ' + m_progress->text());
     m_over = true;
     m_ticks.stop();
