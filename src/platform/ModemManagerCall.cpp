@@ -10,6 +10,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QMap>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
@@ -286,9 +287,9 @@ void ModemManagerCall::placementDone()
     if (m_over) {
         // The call ended while it was being placed: told once the caller has gone on.
         QTimer::singleShot(0, this, [this] {
+            emit ended();
             if (!m_failure.isEmpty())
                 emit told(m_failure);
-            emit ended();
         });
         return;
     }
@@ -586,16 +587,24 @@ void ModemManagerCall::endSequence(const QString& failure)
     if (m_phase != Phase::Playing)
         return;
     emit changed();
+    // Telling may open a message box, in whose loop the call can end and go.
+    const QPointer<ModemManagerCall> self(this);
     if (!failure.isEmpty())
         emit told(failure);
-    pumpKeypad();
+    if (self)
+        pumpKeypad();
 }
 
 void ModemManagerCall::end(CallEnd how, const QString& failure)
 {
     if (m_over)
         return;
-    endSequence(failure);
+    const bool tell = !m_seqOver && !failure.isEmpty();
+    m_seqOver = true;
+    m_waiting = m_pausing = false;
+    m_pauseEnds.reset();
+    if (tell)
+        m_failure = failure;
     m_over = true;
     m_end = how;
     m_endedAt = Clock::now();
@@ -604,7 +613,11 @@ void ModemManagerCall::end(CallEnd how, const QString& failure)
         return; // placementDone() or fault() tells
     m_phase = Phase::Over;
     emit changed();
+    // Ended first: the owner deletes the object later, never inside the box
+    // that telling may open.
     emit ended();
+    if (tell)
+        emit told(failure);
 }
 
 std::optional<std::chrono::seconds> ModemManagerCall::connectedFor() const
