@@ -192,6 +192,7 @@ private slots:
                 list.endStructure();
                 out << QStringList { what, who, why, mode }.join(u',');
             }
+            list.endArray();
             return reply.type() == QDBusMessage::ReplyMessage ? out.join(u';') : reply.errorName();
         };
         QTRY_COMPARE_WITH_TIMEOUT(inhibitors(), QString(), 15000);
