@@ -19,6 +19,9 @@ packages=(
   # Where systemd runs, installing it also starts the system's daemon, which
   # does nothing without a modem.
   modemmanager
+  # The call screen's tests: GNOME Calls' daemon beside our call, callaudiod
+  # over a private PulseAudio, and dbus-monitor to see what callaudiod is asked.
+  gnome-calls callaudiod pulseaudio dbus-bin
   fonts-liberation2 fonts-dejavu-core
   xdg-utils
   # The fuzz build links clang's libFuzzer and sanitizer runtimes, which

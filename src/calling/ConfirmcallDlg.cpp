@@ -1,5 +1,6 @@
 #include "ConfirmcallDlg.h"
 
+#include "CallScreenDlg.h"
 #include "DialerDlg.h"
 #include "DialString.h"
 #include "MessageBoxes.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QTimer>
 
 #include <string>
 
@@ -96,11 +98,18 @@ void CConfirmcall::OnPlaceCall()
         AppMessageBox(QCoreApplication::translate("Messages", composed.failureMessage));
         return;
     }
+    // The call screen shows what this screen showed, and the PIN as dots.
+    const std::u16string cardName = GetDlgItemText(res::IDC_CONFIRM_CARDNAME).toStdU16String(),
+                         number = GetDlgItemText(res::IDC_CONFIRM_NUMBER).toStdU16String(),
+                         contact = GetDlgItemText(res::IDC_CONFIRM_CONTACT).toStdU16String();
+    const PHONECALLDISPLAY display { cardName.c_str(), number.c_str(), contact.c_str(),
+        static_cast<std::uint32_t>(composed.pinOffset), static_cast<std::uint32_t>(composed.pinLength) };
     PHONEMAKECALLINFO info {};
     info.cbSize = sizeof info;
     info.dwFlags = PMCF_DEFAULT;
     info.pszDestAddress = composed.dialString.c_str();
     info.pszCalledParty = u"";
+    info.pDisplay = &display;
     m_placing = true;
     const std::int32_t status = PhoneMakeCall(&info);
     m_placing = false;
@@ -108,6 +117,10 @@ void CConfirmcall::OnPlaceCall()
         AppMessageBox(PhoneLastError());
         return;
     }
+    // The fresh home screen comes as before; the call screen shows over it
+    // for the call's life, from inside the home screen's loop.
+    if (const quint64 id = status >= 0 ? PhoneLastCallId() : 0)
+        QTimer::singleShot(0, qApp, [id] { ShowCallScreen(id); });
     ShowHomeScreen();
 }
 
