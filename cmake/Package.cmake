@@ -47,8 +47,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Beyond the libraries: the faces the screens' fonts resolve to, and Qt SQL's
 # SQLite driver, a plugin that dpkg-shlibdeps cannot see, for the call history.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-liberation2, libqt6sql6-sqlite")
-# Wayland sessions (Linux phones), the modem, tel: handoff to the desktop, and
-# Qt's own translations (the message boxes' OK and Cancel): the dialer's own
-# are built in, and without Qt's the buttons stay English, nothing fails.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, modemmanager, xdg-utils, qt6-translations-l10n")
+# Wayland sessions (Linux phones), the modem, tel: handoff to the desktop, the
+# address books of GNOME and Phosh, and Qt's own translations (the message
+# boxes' OK and Cancel): the dialer's own are built in, and without Qt's the
+# buttons stay English, nothing fails. Without evolution-data-server the
+# contacts come from vCard folders alone; libebook itself, which the program
+# links, comes through dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, modemmanager, xdg-utils, evolution-data-server, qt6-translations-l10n")
 include(CPack)

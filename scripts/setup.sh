@@ -23,6 +23,9 @@ packages=(
   # Where systemd runs, installing it also starts the system's daemon, which
   # does nothing without a modem.
   modemmanager
+  # The call screen's tests: GNOME Calls' daemon beside our call, callaudiod
+  # over a private PulseAudio, and dbus-monitor to see what callaudiod is asked.
+  gnome-calls callaudiod pulseaudio dbus-bin
   fonts-liberation2 fonts-dejavu-core
   xdg-utils
   # The fuzz build links clang's libFuzzer and sanitizer runtimes, which
@@ -34,6 +37,10 @@ packages=(
   at-spi2-core python3-pyatspi
   # The Wayland platform, and a headless compositor to start it under.
   qt6-wayland weston
+  # Contacts from Evolution Data Server: libebook to build against, and the
+  # daemons the contact tests run on a private bus, with the name owner of
+  # theirs that answers nothing.
+  libebook1.2-dev libedataserver1.2-dev evolution-data-server python3-dbus
 )
 [ "$#" -eq 0 ] || packages=("$@")
 

@@ -7,6 +7,7 @@ file(GLOB DIALER_SCREEN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_LIST_DIR}/screens/*.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calling/Phonecall*.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calling/Confirmcall*.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/calling/CallScreen*.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calling/phonebook*.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calling/CallPlacement.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calling/RecentCalls.cpp)

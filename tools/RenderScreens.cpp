@@ -4,7 +4,9 @@
 // "phone" renders them as on a 360 x 720 phone (the phone layout: full
 // screen, grown to the width, touch-sized, with the scroll bar where there
 // is one), and also the make-call screen's open card list and open menu.
+#include "CallAudioDaemon.h"
 #include "CallHistory.h"
+#include "CallScreenDlg.h"
 #include "CardFile.h"
 #include "CardScreens.h"
 #include "ContactChooser.h"
@@ -15,13 +17,17 @@
 #include "MainCardDlg.h"
 #include "PhonecallDlg.h"
 #include "PhoneLayout.h"
+#include "PhoneService.h"
 #include "RecentCalls.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 #include "Translations.h"
 
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
@@ -84,6 +90,62 @@ template <class Screen> void render(const QString& name, std::function<void(QWid
     screen.DoModal();
 }
 
+// A modem to call through: the tests' ModemManager double (python3-dbusmock)
+// on a private system bus, its call answered at once. The bus comes before
+// the application object, which settles the system bus's address.
+bool startBus(QProcess& bus)
+{
+    bus.start("dbus-daemon",
+        { "--config-file=" DIALER_SOURCE_DIR "/tests/platform/phone-test-bus.conf", "--nofork", "--print-address=1" });
+    if (!bus.waitForReadyRead(10000))
+        return false;
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.readLine().trimmed());
+    return true;
+}
+
+bool startModem(QProcess& modem)
+{
+    modem.start("/usr/bin/python3",
+        { "-m", "dbusmock", "--system", "--template", DIALER_SOURCE_DIR "/tests/platform/modemmanager_template.py",
+            "-p", R"({"active": 50})" });
+    return QTest::qWaitFor(
+        [] { return QDBusConnection::systemBus().interface()->isServiceRegistered("org.freedesktop.ModemManager1"); },
+        15000);
+}
+
+// The call screen over the home screen that Ok stacked, the PIN sent and the
+// pause before the number counting down; then Hang up, and the ended call.
+void renderCallScreen()
+{
+    render<Cphonecall>(QString(), [](QWidget* w) {
+        choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
+        type(w, res::IDC_CALL_NUMBER, QStringLiteral("+44(20)7946-0000"));
+        // Ok returns once the home screen it stacked has closed.
+        g_script->closeScreen(
+            "CConfirmcall", [](QWidget* confirm) { confirm->findChild<QPushButton*>("ctl1032")->click(); });
+        g_script->screen("CCallScreen", [](QWidget* call) {
+            auto* progress = call->findChild<QLabel*>(QStringLiteral("ctl%1").arg(res::IDC_CS_PROGRESS));
+            const bool paused = QTest::qWaitFor(
+                [&] {
+                    return progress->text().contains(QChar(0x2022)) && call->findChild<QWidget*>("ctl1124")->isVisible()
+                        && progress->text().count(u'\n') == 2;
+                },
+                20000);
+            if (!paused)
+                std::fprintf(stderr, "the call screen never reached the pause after the PIN\n");
+            QTest::qWait(1100); // a second on the clock
+            save(call, QStringLiteral("call-screen"));
+            auto* hangUp = call->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(res::IDC_CS_HANGUP));
+            hangUp->click();
+            // The ended call, for the moment it stays in sight.
+            if (QTest::qWaitFor([&] { return !call->findChild<QWidget*>("ctl1112")->isEnabled(); }, 5000))
+                save(call, QStringLiteral("call-screen-ended"));
+        });
+        g_script->closeScreen("CDialerDlg");
+        w->findChild<QPushButton*>(QStringLiteral("ctl1028"))->click();
+    });
+}
+
 void writeCards()
 {
     CardBook book;
@@ -97,6 +159,11 @@ void writeCards()
 
 int main(int argc, char* argv[])
 {
+    // Before anything opens a bus: callaudiod on a private session bus, so
+    // that the call screen shows Speaker and Mute, and a system bus.
+    CallAudioDaemon audio;
+    QProcess bus, modem;
+    const bool busUp = startBus(bus);
     g_phone = argc > 2 && qstrcmp(argv[2], "phone") == 0;
     if (g_phone) // the offscreen platform with one screen the size of a phone's
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" DIALER_TEST_DATA "/phone-360x720.json");
@@ -163,6 +230,15 @@ int main(int argc, char* argv[])
         });
         w->findChild<QPushButton*>(QStringLiteral("ctl1028"))->click();
     });
+
+    if (busUp && startModem(modem))
+        renderCallScreen();
+    else
+        std::fprintf(stderr, "no ModemManager double: the call screen is not rendered\n");
+    for (QProcess* p : { &modem, &bus }) {
+        p->kill();
+        p->waitForFinished();
+    }
 
     // The contact chooser over a few real-shaped exports.
     const QString contacts = data.filePath(QStringLiteral("dialer/contacts"));

@@ -2,6 +2,105 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>CCallScreen</name>
+    <message>
+        <source>Dialling</source>
+        <translation>Wählt</translation>
+    </message>
+    <message>
+        <source>Ringing</source>
+        <translation>Klingelt</translation>
+    </message>
+    <message>
+        <source>Connected</source>
+        <translation>Verbunden</translation>
+    </message>
+    <message>
+        <source>On hold</source>
+        <translation>Gehalten</translation>
+    </message>
+    <message>
+        <source>Call ended</source>
+        <translation>Anruf beendet</translation>
+    </message>
+    <message>
+        <source>Calling</source>
+        <translation>Ruft an</translation>
+    </message>
+    <message>
+        <source>Dialled %1</source>
+        <translation>Gewählt: %1</translation>
+    </message>
+    <message>
+        <source>Tones sent: %1</source>
+        <translation>Gesendete Töne: %1</translation>
+    </message>
+    <message>
+        <source>Not sent: %1</source>
+        <translation>Nicht gesendet: %1</translation>
+    </message>
+    <message>
+        <source>All tones sent</source>
+        <translation>Alle Töne gesendet</translation>
+    </message>
+    <message>
+        <source>Pause: %1 s, then %2</source>
+        <translation>Pause: %1 s, dann %2</translation>
+    </message>
+    <message>
+        <source>Waiting for you to send %1</source>
+        <translation>Wartet darauf, dass Sie %1 senden</translation>
+    </message>
+    <message>
+        <source>Sending %1</source>
+        <translation>Sendet %1</translation>
+    </message>
+    <message>
+        <source>Once answered: %1</source>
+        <translation>Nach dem Annehmen: %1</translation>
+    </message>
+    <message>
+        <source>Keypad tones waiting: %1</source>
+        <translation>Wartende Tastentöne: %1</translation>
+    </message>
+    <message>
+        <source>Send %1</source>
+        <translation>%1 senden</translation>
+    </message>
+    <message>
+        <source>The card service is waiting. Send the tones %1?</source>
+        <translation>Der Kartendienst wartet. Die Töne %1 senden?</translation>
+    </message>
+    <message>
+        <source>You hung up.</source>
+        <translation>Sie haben aufgelegt.</translation>
+    </message>
+    <message>
+        <source>The other side hung up.</source>
+        <translation>Die Gegenseite hat aufgelegt.</translation>
+    </message>
+    <message>
+        <source>Ended outside this program.</source>
+        <translation>Außerhalb dieses Programms beendet.</translation>
+    </message>
+    <message>
+        <source>Not answered.</source>
+        <translation>Nicht angenommen.</translation>
+    </message>
+    <message>
+        <source>Duration %1.</source>
+        <translation>Dauer %1.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Hang up the call?</source>
+        <translation>Den Anruf beenden?</translation>
+    </message>
+</context>
+<context>
     <name>ContactChooser</name>
     <message>
         <source>No phone number</source>
@@ -78,6 +177,18 @@
     <message>
         <source>other</source>
         <translation>Andere</translation>
+    </message>
+    <message>
+        <source>address books that could not be read: %1</source>
+        <translation>Adressbücher, die nicht gelesen werden konnten: %1</translation>
+    </message>
+    <message>
+        <source>did not answer in time</source>
+        <translation>hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>not reached: the one before did not answer</source>
+        <translation>nicht erreicht: das vorherige hat nicht geantwortet</translation>
     </message>
 </context>
 <context>
@@ -189,6 +300,22 @@
     <message>
         <source>Pin Less</source>
         <translation>Kein PIN</translation>
+    </message>
+    <message>
+        <source>Don&apos;t send</source>
+        <translation>Nicht senden</translation>
+    </message>
+    <message>
+        <source>Speaker</source>
+        <translation>Lautsprecher</translation>
+    </message>
+    <message>
+        <source>Mute</source>
+        <translation>Stumm</translation>
+    </message>
+    <message>
+        <source>Hang up</source>
+        <translation>Auflegen</translation>
     </message>
     <message>
         <source>Recent Calls</source>
@@ -374,6 +501,18 @@
         <translation>Möchten Sie diese Telvane wirklich hinzufügen?</translation>
     </message>
     <message>
+        <source>A call is in progress. Hang up and quit?</source>
+        <translation>Ein Anruf läuft. Auflegen und beenden?</translation>
+    </message>
+    <message>
+        <source>The call could not be hung up.</source>
+        <translation>Der Anruf konnte nicht beendet werden.</translation>
+    </message>
+    <message>
+        <source>A call is in progress</source>
+        <translation>Ein Anruf läuft</translation>
+    </message>
+    <message>
         <source>The call was placed, but not saved in Recent Calls: %1</source>
         <translation>Der Anruf wurde getätigt, aber nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
     </message>
@@ -382,12 +521,12 @@
         <translation>Die letzten Anrufe waren nicht lesbar und wurden nach %1 verschoben. Eine neue Liste der letzten Anrufe wurde begonnen.</translation>
     </message>
     <message>
-        <source>%1 is an emergency number: it is called directly, not through the card.</source>
-        <translation>%1 ist eine Notrufnummer: Sie wird direkt angerufen, nicht über die Karte.</translation>
-    </message>
-    <message>
         <source>Your change was not saved in Recent Calls: %1</source>
         <translation>Ihre Änderung wurde nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>%1 is an emergency number: it is called directly, not through the card.</source>
+        <translation>%1 ist eine Notrufnummer: Sie wird direkt angerufen, nicht über die Karte.</translation>
     </message>
 </context>
 <context>

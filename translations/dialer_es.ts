@@ -2,6 +2,105 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es_ES">
 <context>
+    <name>CCallScreen</name>
+    <message>
+        <source>Dialling</source>
+        <translation>Marcando</translation>
+    </message>
+    <message>
+        <source>Ringing</source>
+        <translation>Sonando</translation>
+    </message>
+    <message>
+        <source>Connected</source>
+        <translation>Conectada</translation>
+    </message>
+    <message>
+        <source>On hold</source>
+        <translation>En espera</translation>
+    </message>
+    <message>
+        <source>Call ended</source>
+        <translation>Llamada finalizada</translation>
+    </message>
+    <message>
+        <source>Calling</source>
+        <translation>Llamando</translation>
+    </message>
+    <message>
+        <source>Dialled %1</source>
+        <translation>Marcado %1</translation>
+    </message>
+    <message>
+        <source>Tones sent: %1</source>
+        <translation>Tonos enviados: %1</translation>
+    </message>
+    <message>
+        <source>Not sent: %1</source>
+        <translation>No enviados: %1</translation>
+    </message>
+    <message>
+        <source>All tones sent</source>
+        <translation>Todos los tonos enviados</translation>
+    </message>
+    <message>
+        <source>Pause: %1 s, then %2</source>
+        <translation>Pausa: %1 s, luego %2</translation>
+    </message>
+    <message>
+        <source>Waiting for you to send %1</source>
+        <translation>Esperando a que envíe %1</translation>
+    </message>
+    <message>
+        <source>Sending %1</source>
+        <translation>Enviando %1</translation>
+    </message>
+    <message>
+        <source>Once answered: %1</source>
+        <translation>Al contestar: %1</translation>
+    </message>
+    <message>
+        <source>Keypad tones waiting: %1</source>
+        <translation>Tonos del teclado en espera: %1</translation>
+    </message>
+    <message>
+        <source>Send %1</source>
+        <translation>Enviar %1</translation>
+    </message>
+    <message>
+        <source>The card service is waiting. Send the tones %1?</source>
+        <translation>El servicio de la tarjeta está esperando. ¿Enviar los tonos %1?</translation>
+    </message>
+    <message>
+        <source>You hung up.</source>
+        <translation>Usted colgó.</translation>
+    </message>
+    <message>
+        <source>The other side hung up.</source>
+        <translation>El otro lado colgó.</translation>
+    </message>
+    <message>
+        <source>Ended outside this program.</source>
+        <translation>Finalizada fuera de este programa.</translation>
+    </message>
+    <message>
+        <source>Not answered.</source>
+        <translation>Sin respuesta.</translation>
+    </message>
+    <message>
+        <source>Duration %1.</source>
+        <translation>Duración %1.</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>Hang up the call?</source>
+        <translation>¿Colgar la llamada?</translation>
+    </message>
+</context>
+<context>
     <name>ContactChooser</name>
     <message>
         <source>No phone number</source>
@@ -78,6 +177,18 @@
     <message>
         <source>other</source>
         <translation>otro</translation>
+    </message>
+    <message>
+        <source>address books that could not be read: %1</source>
+        <translation>libretas de direcciones que no se pudieron leer: %1</translation>
+    </message>
+    <message>
+        <source>did not answer in time</source>
+        <translation>no respondió a tiempo</translation>
+    </message>
+    <message>
+        <source>not reached: the one before did not answer</source>
+        <translation>no alcanzada: la anterior no respondió</translation>
     </message>
 </context>
 <context>
@@ -189,6 +300,22 @@
     <message>
         <source>Pin Less</source>
         <translation>Sin PIN</translation>
+    </message>
+    <message>
+        <source>Don&apos;t send</source>
+        <translation>No enviar</translation>
+    </message>
+    <message>
+        <source>Speaker</source>
+        <translation>Altavoz</translation>
+    </message>
+    <message>
+        <source>Mute</source>
+        <translation>Silenciar</translation>
+    </message>
+    <message>
+        <source>Hang up</source>
+        <translation>Colgar</translation>
     </message>
     <message>
         <source>Recent Calls</source>
@@ -374,6 +501,18 @@
         <translation>¿Seguro que quiere añadir esta Telvane?</translation>
     </message>
     <message>
+        <source>A call is in progress. Hang up and quit?</source>
+        <translation>Hay una llamada en curso. ¿Colgar y salir?</translation>
+    </message>
+    <message>
+        <source>The call could not be hung up.</source>
+        <translation>No se pudo colgar la llamada.</translation>
+    </message>
+    <message>
+        <source>A call is in progress</source>
+        <translation>Hay una llamada en curso</translation>
+    </message>
+    <message>
         <source>The call was placed, but not saved in Recent Calls: %1</source>
         <translation>La llamada se realizó, pero no se guardó en Llamadas recientes: %1</translation>
     </message>
@@ -382,12 +521,12 @@
         <translation>No se pudieron leer las llamadas recientes y se apartaron en %1. Se empezó una lista nueva de llamadas recientes.</translation>
     </message>
     <message>
-        <source>%1 is an emergency number: it is called directly, not through the card.</source>
-        <translation>%1 es un número de emergencia: se llama directamente, no a través de la tarjeta.</translation>
-    </message>
-    <message>
         <source>Your change was not saved in Recent Calls: %1</source>
         <translation>Su cambio no se guardó en Llamadas recientes: %1</translation>
+    </message>
+    <message>
+        <source>%1 is an emergency number: it is called directly, not through the card.</source>
+        <translation>%1 es un número de emergencia: se llama directamente, no a través de la tarjeta.</translation>
     </message>
 </context>
 <context>

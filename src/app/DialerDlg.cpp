@@ -9,6 +9,7 @@
 #include "MessageBoxes.h"
 #include "PhonecallDlg.h"
 #include "PhoneLayout.h"
+#include "PhoneService.h"
 #include "ResourceIds.h"
 #include "TelLink.h"
 
@@ -114,9 +115,17 @@ void CDialerDlg::OnDeleteCard()
 
 void CDialerDlg::OnExit()
 {
-    if (QuestionBox(this,
+    if (!QuestionBox(this,
             QCoreApplication::translate("Messages", "Are you sure you want to exit Application, Press OK to Quit")))
+        return;
+    auto& phone = phone::PhoneService::instance();
+    if (phone.activeCalls() == 0)
         std::exit(0); // every stacked screen goes with the process
+    // A call left up would go on with nobody to end it.
+    if (!QuestionBox(this, QCoreApplication::translate("Messages", "A call is in progress. Hang up and quit?")))
+        return;
+    setEnabled(false);
+    phone.hangUpAll(std::chrono::seconds(5), [] { std::exit(0); });
 }
 
 void ShowHomeScreen()

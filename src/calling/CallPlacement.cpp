@@ -1,11 +1,12 @@
 #include "CallPlacement.h"
 
+#include "CallScreenDlg.h"
 #include "HomeCountry.h"
 #include "MessageBoxes.h"
-#include "PhoneMakeCall.h"
 #include "PhoneNumbers.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 namespace {
 
@@ -13,7 +14,7 @@ bool g_emergencyUnderWay = false;
 
 } // namespace
 
-std::int32_t PlaceCall(const std::u16string& dialString, CallRecord call)
+std::int32_t PlaceCall(const std::u16string& dialString, const PHONECALLDISPLAY& display, CallRecord call)
 {
     call.placedAt = QDateTime::currentDateTimeUtc();
     call.outcome = CallOutcome::Placed;
@@ -22,9 +23,11 @@ std::int32_t PlaceCall(const std::u16string& dialString, CallRecord call)
     info.dwFlags = PMCF_DEFAULT;
     info.pszDestAddress = dialString.c_str();
     info.pszCalledParty = u"";
+    info.pDisplay = &display;
     const std::int32_t status = PhoneMakeCall(&info);
     if (status != kPhoneCallPlaced)
         return status;
+    const quint64 id = PhoneLastCallId();
     // The call has gone; whatever the history answers, the user learns it
     // here, before the screens move on.
     const HistoryResult recorded = history::runAndWait([call](CallHistory& h) { return h.record(call); });
@@ -32,6 +35,9 @@ std::int32_t PlaceCall(const std::u16string& dialString, CallRecord call)
     if (!recorded.ok())
         AppMessageBox(QCoreApplication::translate("Messages", "The call was placed, but not saved in Recent Calls: %1")
                           .arg(recorded.error));
+    // From inside the loop of the screen the caller opens next (the fresh
+    // home screen), for the call's life; nothing for a call handed on.
+    QTimer::singleShot(0, qApp, [id] { ShowCallScreen(id); });
     return status;
 }
 
@@ -63,11 +69,14 @@ bool OfferEmergencyCall(QWidget* screen, const QString& number, const QString& c
                 "Messages", "%1 is an emergency number: it is called directly, not through the card.")
                 .arg(number)))
         return false;
-    // Dialled as digits alone; kept as the number box showed it.
+    // Dialled as digits alone; shown and kept as the number box showed it.
     QString digits = number;
     digits.removeIf([](QChar c) { return c < u'0' || c > u'9'; });
+    const std::u16string shownNumber = number.toStdU16String(), shownContact = contact.toStdU16String();
+    const PHONECALLDISPLAY display { nullptr, shownNumber.c_str(), shownContact.c_str(), 0, 0 };
     g_emergencyUnderWay = true;
-    const std::int32_t status = PlaceCall(digits.toStdU16String(), { 0, {}, {}, number, contact, {}, {}, false });
+    const std::int32_t status
+        = PlaceCall(digits.toStdU16String(), display, { 0, {}, {}, number, contact, {}, {}, false });
     g_emergencyUnderWay = false;
     if (status < 0 && status != kPhoneCallCancelled)
         AppMessageBox(PhoneLastError());

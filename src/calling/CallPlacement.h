@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CallHistory.h"
+#include "PhoneMakeCall.h"
 
 #include <QString>
 
@@ -9,11 +10,14 @@
 
 class QWidget;
 
-// Places `dialString` through PhoneMakeCall and, once the phone service has
-// placed it, keeps `call` in the history as placed. Every call the program
-// places goes through here, so this is where a call is recorded. A history
-// that cannot be written never stops the call: the user is told afterwards.
-std::int32_t PlaceCall(const std::u16string& dialString, CallRecord call);
+// Places `dialString` through PhoneMakeCall, with `display` for the call
+// screen, and once the phone service has placed it keeps `call` in the
+// history as placed, then how it ended when the phone service says so. Every
+// call the program places goes through here, so this is where a call is
+// recorded. A history that cannot be written never stops the call: the user
+// is told afterwards. A call through the modem shows on the call screen over
+// whatever screen the caller opens next.
+std::int32_t PlaceCall(const std::u16string& dialString, const PHONECALLDISPLAY& display, CallRecord call);
 
 // Tells the user that a damaged history was moved aside, when it was.
 void TellHistoryMovedAside(const HistoryResult& result);

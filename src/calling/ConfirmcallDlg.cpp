@@ -97,14 +97,24 @@ void CConfirmcall::OnPlaceCall()
         AppMessageBox(QCoreApplication::translate("Messages", composed.failureMessage));
         return;
     }
+    // The call screen shows what this screen showed, and the PIN as dots;
+    // the history keeps the same texts, without the PIN.
+    const QString cardName = GetDlgItemText(res::IDC_CONFIRM_CARDNAME),
+                  number = GetDlgItemText(res::IDC_CONFIRM_NUMBER), contact = GetDlgItemText(res::IDC_CONFIRM_CONTACT);
+    const std::u16string shownCard = cardName.toStdU16String(), shownNumber = number.toStdU16String(),
+                         shownContact = contact.toStdU16String();
+    const PHONECALLDISPLAY display { shownCard.c_str(), shownNumber.c_str(), shownContact.c_str(),
+        static_cast<std::uint32_t>(composed.pinOffset), static_cast<std::uint32_t>(composed.pinLength) };
     m_placing = true;
-    const std::int32_t status = PlaceCall(
-        composed.dialString, { 0, {}, m_cardName->text(), m_phoneNumber->text(), m_contact->text(), {}, {}, false });
+    const std::int32_t status
+        = PlaceCall(composed.dialString, display, { 0, {}, cardName, number, contact, {}, {}, false });
     m_placing = false;
     if (status < 0 && status != kPhoneCallCancelled) {
         AppMessageBox(PhoneLastError());
         return;
     }
+    // The fresh home screen comes as before, and a call through the modem
+    // shows over it.
     ShowHomeScreen();
 }
 

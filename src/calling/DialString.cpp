@@ -64,6 +64,7 @@ hr::HRESULT BuildDialString(
     work.pinDialled = pinValue != 0;
     work.pauseBeforePinCount = work.pinDialled ? pauseBeforePin : 0;
     work.pauseBeforeNumberCount = pauseBeforeNumber;
+    work.pinOffset = work.pinLength = 0;
 
     // The card screens never store texts longer than 255 characters, but a
     // hand-edited card file could. A cut access number or a cut PIN would
@@ -88,8 +89,11 @@ hr::HRESULT BuildDialString(
 
     appendPauses(end, remaining, work.pauseBeforePinCount);
 
+    char16_t* const pinStart = end;
     if (const auto s = StringCchCopyExW(end, remaining, work.pinInUse(), &end, &remaining); hr::failed(s))
         return s;
+    work.pinOffset = static_cast<std::size_t>(pinStart - out);
+    work.pinLength = static_cast<std::size_t>(end - pinStart);
 
     if (work.pauseBeforeNumberCount > 0) {
         appendPauses(end, remaining, work.pauseBeforeNumberCount);
@@ -139,5 +143,5 @@ ComposeResult ComposeDialString(
     if (const auto s = BuildDialString(dial.data(), dial.size(), stripped.data(), card, work); hr::failed(s))
         return { s, {}, QT_TRANSLATE_NOOP("Messages", "BuildDialString failed") };
 
-    return { hr::S_OK, std::u16string(dial.data()), nullptr };
+    return { hr::S_OK, std::u16string(dial.data()), nullptr, work.pinOffset, work.pinLength };
 }

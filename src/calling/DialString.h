@@ -26,6 +26,10 @@ struct DialWorkingValues {
     bool pinDialled = false; // the PIN in use is pinCopy, otherwise the empty text
     std::int32_t pauseBeforePinCount = 0;
     std::int32_t pauseBeforeNumberCount = 0;
+    // Where the PIN landed in the dial string (length 0: no PIN dialled), so
+    // that the PIN's tones can be shown as dots.
+    std::size_t pinOffset = 0;
+    std::size_t pinLength = 0;
 
     const char16_t* pinInUse() const { return pinDialled ? pinCopy.data() : u""; }
 };
@@ -45,6 +49,9 @@ struct ComposeResult {
     hr::HRESULT status = hr::S_OK;
     std::u16string dialString; // empty unless status succeeded
     const char* failureMessage = nullptr; // the text to show; null on success
+    // Where the PIN is in dialString; length 0 when none is dialled.
+    std::size_t pinOffset = 0;
+    std::size_t pinLength = 0;
 };
 
 // What Ok does before placing the call: join prefix and number, measure,

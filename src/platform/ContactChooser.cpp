@@ -302,6 +302,8 @@ QString ContactChooser::leftOutText(const ContactsLeftOut& left)
                      .arg(left.tooLong);
     if (left.bigFiles > 0)
         parts << tr("files over %1: %L2").arg(size(left.limits.fileBytes)).arg(left.bigFiles);
+    if (!left.unreadBooks.isEmpty())
+        parts << tr("address books that could not be read: %1").arg(left.unreadBooks.join(QStringLiteral(", ")));
     return parts.isEmpty() ? QString() : tr("Not listed \u2014 %1").arg(parts.join(QStringLiteral("; ")));
 }
 
@@ -310,6 +312,8 @@ void ContactChooser::storeReady()
     const bool ready = m_store.isReady();
     m_progress->setVisible(!ready);
     m_leftOut->setText(leftOutText(m_store.leftOut()));
+    // Why a book could not be read, in EDS's own words where it gave them.
+    m_leftOut->setToolTip(m_store.leftOut().whyUnread.join(QLatin1Char('\n')));
     m_leftOut->setVisible(ready && m_store.leftOut().any());
     m_model->forgetSearches();
     applyFilter(m_search->text());

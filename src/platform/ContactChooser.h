@@ -49,7 +49,8 @@ public:
     int chosenOid() const { return m_chosenOid; }
     int visibleCount() const;
 
-    // "Not listed — beyond the first 100,000 contacts: 3; ...", or empty.
+    // "Not listed — beyond the first 100,000 contacts: 3; ...; address books
+    // that could not be read: Work", or empty.
     static QString leftOutText(const ContactsLeftOut& left);
     // On a touch screen: the rows, the search field and the buttons at least
     // this many pixels tall; 0 leaves them as the style makes them.

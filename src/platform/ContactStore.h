@@ -1,6 +1,6 @@
 #pragma once
 
-#include "VCardReader.h"
+#include "ContactList.h"
 
 #include <QObject>
 #include <QString>
@@ -11,43 +11,11 @@
 #include <memory>
 #include <vector>
 
-// A store holds up to 100,000 of these: what is only searched lives in the
-// store's search texts, and a file's path is shared by its contacts.
-struct Contact {
-    int oid = 0; // valid while its store is open; never 0
-    int indexInFile = -1; // -1 when the card has a UID
-    QString uidOrFile; // the card's UID, else the path of its file
-    QString fileAs;
-    QString displayName; // FN, or the file-as name when the card has none
-    QString mobile; // empty when the card has no mobile number
-    QStringList phones; // "mobile 555 0100", "home 555 0199": for showing only
-
-    // The card's UID, else "<file>#<index in file>".
-    QString identifier() const
-    {
-        return indexInFile < 0 ? uidOrFile : uidOrFile + QLatin1Char('#') + QString::number(indexInFile);
-    }
-};
-
-// What reading left out because of the limits in VCardReader.h.
-struct ContactsLeftOut {
-    qsizetype tooMany = 0; // contacts past kMaxContacts
-    qsizetype tooLong = 0; // contacts with a line or a card past its limit
-    qsizetype bigFiles = 0; // files past kMaxFileBytes, not read
-    VCardLimits limits; // the limits they were read with
-
-    bool any() const { return tooMany + tooLong + bigFiles > 0; }
-};
-
-// Lower case, accents removed: "María" sorts and searches as "maria".
-QString foldForSearch(const QString& text);
-
-// The digits of a number alone: "555 01" finds "(555) 0123".
-QString phoneDigits(QStringView number);
-
-// The user's vCard contacts, read once. Read only. Reading takes seconds for
-// the largest address books, so logon() reads on a worker thread while the
-// GUI goes on; open() reads on the calling thread.
+// The user's contacts, read once: the address books of Evolution Data Server
+// where it is in use (GNOME, Phosh) and the vCard folders (Plasma Mobile,
+// sync tools), in one list. Read only. Reading takes seconds for the largest
+// address books, so logon() reads on worker threads while the GUI goes on;
+// open() reads the folders alone, on the calling thread.
 class ContactStore : public QObject {
     Q_OBJECT
 public:
@@ -66,9 +34,17 @@ public:
     ContactStore(); // empty until logon() has read it
     ~ContactStore() override;
 
-    // Starts reading the folders as open() does, on a worker thread, and
-    // returns at once; progress() follows, then ready(). Once per store.
-    void logon(const QStringList& folders = defaultFolders(), const VCardLimits& limits = {});
+    enum class AddressBooks {
+        None,
+        IfInUse, // EDS's, where it is in use; see EdsContacts.h
+    };
+
+    // Starts reading the folders as open() does, and the address books, on
+    // worker threads, and returns at once; progress() follows, then ready().
+    // Once per store. A contact in both shows once, as the address book has
+    // it; an address book that cannot be read is named in leftOut().
+    void logon(const QStringList& folders = defaultFolders(), const VCardLimits& limits = {},
+        AddressBooks books = AddressBooks::IfInUse);
     // Stops a reading under way; the store stays empty and not ready.
     void logoff();
 
@@ -82,7 +58,6 @@ public:
     // kSearchSeparator.
     QStringView searchText(std::size_t i) const;
     QStringView searchDigits(std::size_t i) const;
-    static constexpr QChar kSearchSeparator { u'\x1' };
 
 signals:
     // How far reading has got, in thousandths, and the contacts found so far.
@@ -90,13 +65,12 @@ signals:
     void ready();
 
 private:
-    struct Data;
     struct Job;
-    static std::unique_ptr<Data> read(const QStringList& folders, const VCardLimits& limits,
+    static std::unique_ptr<ContactList> read(const QStringList& folders, const VCardLimits& limits, AddressBooks books,
         const std::atomic<bool>& cancel, const std::function<void(int, qsizetype)>& report);
     void adopt();
 
-    std::unique_ptr<Data> m_data;
+    std::unique_ptr<ContactList> m_data;
     std::shared_ptr<Job> m_job;
     bool m_ready = false;
 };

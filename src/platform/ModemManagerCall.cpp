@@ -10,6 +10,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QMap>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
@@ -27,25 +28,6 @@ QDBusMessage callMethod(const QString& path, const char* interface, const char* 
 {
     return QDBusMessage::createMethodCall(
         QString::fromLatin1(mm::kService), path, QString::fromLatin1(interface), QString::fromLatin1(method));
-}
-
-// Hands the reply to `handle` on the event loop; nothing comes once `context`
-// is gone. A reply that does not come in time arrives as a NoReply error.
-void callAsync(const QDBusConnection& bus, const QDBusMessage& request, std::chrono::milliseconds timeout,
-    QObject* context, std::function<void(const QDBusMessage&)> handle)
-{
-    // Qt never finishes a call made on a connection that is down.
-    if (!bus.isConnected()) {
-        QTimer::singleShot(0, context, [handle = std::move(handle)] {
-            handle(QDBusMessage::createError(QDBusError::Disconnected, QStringLiteral("no system bus")));
-        });
-        return;
-    }
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(request, static_cast<int>(timeout.count())), context);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [handle = std::move(handle)](auto* done) {
-        done->deleteLater();
-        handle(done->reply());
-    });
 }
 
 bool noAnswer(const QDBusMessage& reply)
@@ -109,6 +91,23 @@ QString signatureOf(const QVariant& value)
 
 } // namespace
 
+void callAsync(const QDBusConnection& bus, const QDBusMessage& request, std::chrono::milliseconds timeout,
+    QObject* context, std::function<void(const QDBusMessage&)> handle)
+{
+    // Qt never finishes a call made on a connection that is down.
+    if (!bus.isConnected()) {
+        QTimer::singleShot(0, context, [handle = std::move(handle)] {
+            handle(QDBusMessage::createError(QDBusError::Disconnected, QStringLiteral("no system bus")));
+        });
+        return;
+    }
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(request, static_cast<int>(timeout.count())), context);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [handle = std::move(handle)](auto* done) {
+        done->deleteLater();
+        handle(done->reply());
+    });
+}
+
 void findVoiceModem(const QDBusConnection& bus, std::chrono::milliseconds timeout, QObject* context,
     std::function<void(const ModemLookup&)> found)
 {
@@ -138,14 +137,14 @@ void findVoiceModem(const QDBusConnection& bus, std::chrono::milliseconds timeou
 }
 
 ModemManagerCall::ModemManagerCall(
-    const QDBusConnection& bus, QString modemPath, const QString& dialString, const CallHooks& hooks)
+    const QDBusConnection& bus, QString modemPath, const QString& dialString, SecretSpan pin, const CallHooks& hooks)
     : m_bus(bus)
     , m_modemPath(std::move(modemPath))
     , m_hooks(hooks)
 {
-    const DialSplit split = splitDialString(dialString);
+    const DialSplit split = splitDialString(dialString, pin);
     m_number = split.number;
-    m_steps = postDialSteps(split.postDial);
+    m_steps = postDialSteps(split.postDial, pin.shiftedBy(split.number.size()));
     auto* watcher = new QDBusServiceWatcher(
         QString::fromLatin1(mm::kService), m_bus, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &ModemManagerCall::onServiceGone);
@@ -153,7 +152,7 @@ ModemManagerCall::ModemManagerCall(
 
 ModemManagerCall::~ModemManagerCall()
 {
-    if (!m_callPath.isEmpty() && !m_steps.empty())
+    if (!m_callPath.isEmpty())
         listen(false);
 }
 
@@ -211,28 +210,48 @@ void ModemManagerCall::onCreated(const QDBusMessage& reply)
         fault({}, Cleanup::Delete);
         return;
     }
-    // Listen before Start, so that no state change can slip past. A call
-    // with no tones to play has no use for its state.
-    if (!m_steps.empty())
-        listen(true);
+    // Listen before Start, so that no state change can slip past.
+    listen(true);
     m_phase = Phase::Starting;
     send(callMethod(m_callPath, mm::kCallInterface, "Start"), m_hooks.timeouts.start, &ModemManagerCall::onStarted);
 }
 
 void ModemManagerCall::onStarted(const QDBusMessage& reply)
 {
+    if (m_phase != Phase::Starting)
+        return;
     const QString problem = placementFault(reply, "", "Start");
-    if (!problem.isEmpty()) {
-        // Do not leave a call that never started in the modem's list.
-        fault(problem, Cleanup::Delete);
+    if (problem.isEmpty()) {
+        m_phase = Phase::Reading;
+        send(stateRequest(), m_hooks.timeouts.lookup, &ModemManagerCall::onStateRead);
         return;
     }
-    if (m_steps.empty() || m_done) {
+    // Call applications (GNOME Calls, Plasma Dialer's daemon) start any
+    // outgoing call they find still UNKNOWN, and ModemManager then refuses
+    // ours: the call's state tells a started call from a refused one.
+    if (reply.type() == QDBusMessage::ErrorMessage && !noAnswer(reply)
+        && reply.errorName() != QLatin1String(mm::kUnauthorized)) {
+        m_refusal = problem;
+        m_phase = Phase::Reading;
+        send(stateRequest(), m_hooks.timeouts.lookup, &ModemManagerCall::onRefusedStartState);
+        return;
+    }
+    // Do not leave a call that never started in the modem's list.
+    fault(problem, Cleanup::Delete);
+}
+
+void ModemManagerCall::onRefusedStartState(const QDBusMessage& reply)
+{
+    const std::optional<int> state = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == u"v"
+        ? stateFrom(reply.arguments().constFirst().value<QDBusVariant>().variant())
+        : std::nullopt;
+    if (m_over || (state && (*state == mm::Dialing || *state == mm::RingingOut || *state == mm::Active))) {
+        if (state)
+            applyState(*state);
         placementDone();
-        return;
+    } else {
+        fault(m_refusal, Cleanup::Delete);
     }
-    m_phase = Phase::Reading;
-    send(stateRequest(), m_hooks.timeouts.lookup, &ModemManagerCall::onStateRead);
 }
 
 QDBusMessage ModemManagerCall::stateRequest() const
@@ -245,6 +264,8 @@ QDBusMessage ModemManagerCall::stateRequest() const
 
 void ModemManagerCall::onStateRead(const QDBusMessage& reply)
 {
+    if (m_phase != Phase::Reading)
+        return;
     QString problem = replyFault(reply, "v", "State", messages::kCallStateUnreadable);
     const QVariant value
         = problem.isEmpty() ? reply.arguments().constFirst().value<QDBusVariant>().variant() : QVariant();
@@ -263,17 +284,22 @@ void ModemManagerCall::placementDone()
 {
     m_phase = Phase::Playing;
     emit placed({});
-    if (m_steps.empty() && !m_done)
-        finish({});
-    else if (m_done) // the call ended while it was being placed: told once the caller has gone on
-        QTimer::singleShot(0, this, &ModemManagerCall::report);
-    else
-        schedule();
+    if (m_over) {
+        // The call ended while it was being placed: told once the caller has gone on.
+        QTimer::singleShot(0, this, [this] {
+            emit ended();
+            if (!m_failure.isEmpty())
+                emit told(m_failure);
+        });
+        return;
+    }
+    emit changed();
+    schedule();
 }
 
 void ModemManagerCall::fault(const QString& message, Cleanup cleanup)
 {
-    if (m_phase == Phase::Over || (m_phase == Phase::Playing && m_done))
+    if (m_phase == Phase::Over || (m_over && m_phase == Phase::Playing))
         return;
     if (cleanup == Cleanup::Delete && !m_callPath.isEmpty()) {
         QDBusMessage remove = callMethod(m_modemPath, mm::kVoiceInterface, "DeleteCall");
@@ -283,10 +309,13 @@ void ModemManagerCall::fault(const QString& message, Cleanup cleanup)
         m_bus.send(callMethod(m_callPath, mm::kCallInterface, "Hangup"));
     }
     if (m_phase == Phase::Playing) {
-        finish(message);
+        // The call goes on until ModemManager says it has ended.
+        m_hangingUp = cleanup == Cleanup::Hangup;
+        endSequence(message);
         return;
     }
     m_phase = Phase::Over;
+    m_over = true;
     if (!m_abandoned)
         emit placed(message);
     emit ended();
@@ -298,101 +327,125 @@ void ModemManagerCall::onStateChanged(const QDBusMessage& signal)
         fault(unreadable(messages::kCallStateUnreadable, "StateChanged", signal.signature()), Cleanup::Hangup);
         return;
     }
-    applyState(signal.arguments().at(1).toInt());
+    applyState(signal.arguments().at(1).toInt(), signal.arguments().at(2).toUInt());
 }
 
 void ModemManagerCall::onCallDeleted(const QDBusObjectPath& path)
 {
+    // Another call application removes a call it has seen end, or one it
+    // ended itself.
     if (path.path() == m_callPath)
-        finish(endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
+        end(m_hangingUp ? CallEnd::HungUpHere : CallEnd::HungUpElsewhere,
+            endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
 }
 
 void ModemManagerCall::onServiceGone()
 {
-    finish(endedBeforeTones(messages::kModemGone, messages::kModemGone));
+    end(CallEnd::HungUpElsewhere, endedBeforeTones(messages::kModemGone, messages::kModemGone));
 }
 
-void ModemManagerCall::applyState(int state)
+void ModemManagerCall::applyState(int state, unsigned reason)
 {
-    if (m_done)
+    if (m_over)
         return;
     m_state = state;
     if (state == mm::Terminated) {
-        finish(endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
-    } else if (state == mm::Active) {
-        m_started = true;
+        // ModemManager gives the reason "terminated" only to a Hangup asked
+        // over D-Bus; a call the network ends has an unknown reason.
+        const CallEnd how = m_hangingUp       ? CallEnd::HungUpHere
+            : reason == mm::kReasonTerminated ? CallEnd::HungUpElsewhere
+            : m_connectedAt                   ? CallEnd::HungUpFarEnd
+                                              : CallEnd::NotConnected;
+        end(how, endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
+        return;
+    }
+    if (state == mm::Active && !m_connectedAt)
+        m_connectedAt = Clock::now();
+    if (m_phase == Phase::Playing)
+        emit changed();
+    if (state == mm::Active) {
         schedule();
+        pumpKeypad();
     }
 }
 
-// Steps never run inside a D-Bus dispatch or before the placement is over: a
-// question box opened there would hold up PhoneMakeCall's return.
+// Steps never run inside a D-Bus dispatch or before the placement is over.
 void ModemManagerCall::schedule()
 {
-    if (!m_busy && !m_done)
+    if (!m_toneInFlight && !m_seqOver)
         QTimer::singleShot(0, this, &ModemManagerCall::advance);
 }
 
 void ModemManagerCall::advance()
 {
-    if (m_done || m_busy || !m_started || m_phase != Phase::Playing)
+    if (m_over || m_seqOver || m_toneInFlight || m_pausing || m_waiting || !m_connectedAt || m_phase != Phase::Playing)
         return;
     if (m_next >= m_steps.size()) {
-        finish({});
+        endSequence({});
         return;
     }
     const PostDialStep& step = m_steps[m_next];
     switch (step.kind) {
     case PostDialStep::Kind::Pause:
-        m_busy = true;
+        m_pausing = true;
+        m_pauseEnds = Clock::now() + m_hooks.pause;
         QTimer::singleShot(m_hooks.pause, Qt::PreciseTimer, this, [this] {
-            m_busy = false;
+            if (!m_pausing)
+                return;
+            m_pausing = false;
+            m_pauseEnds.reset();
             ++m_next;
+            emit changed();
             advance();
         });
+        emit changed();
         break;
     case PostDialStep::Kind::Wait:
-        askBeforeTones();
+        m_waiting = true;
+        emit changed();
+        emit waitAsked(step.shown);
+        pumpKeypad();
         break;
     case PostDialStep::Kind::Tones:
         // ModemManager takes tones only on an ACTIVE call; a held call keeps
         // them until it is active again.
         if (m_state == mm::Active)
-            sendTone();
+            sendTone(step.tones[m_tone], &ModemManagerCall::onToneSent);
         break;
     }
 }
 
-void ModemManagerCall::askBeforeTones()
+QString ModemManagerCall::waitingFor() const
 {
-    m_busy = true;
-    m_inQuestion = true;
-    const bool send = m_hooks.ask && m_hooks.ask(m_steps[m_next].tones);
-    m_inQuestion = false;
-    if (m_done) {
-        report();
+    return m_waiting ? m_steps[m_next].shown : QString();
+}
+
+void ModemManagerCall::answerWait(bool send)
+{
+    if (!m_waiting)
         return;
-    }
+    m_waiting = false;
     if (!send) {
-        finish({});
+        endSequence({});
         return;
     }
-    m_busy = false;
     ++m_next;
+    emit changed();
     advance();
 }
 
-void ModemManagerCall::sendTone()
+void ModemManagerCall::sendTone(QChar tone, void (ModemManagerCall::*handle)(const QDBusMessage&))
 {
-    m_busy = true;
+    m_toneInFlight = true;
     QDBusMessage dtmf = callMethod(m_callPath, mm::kCallInterface, "SendDtmf");
-    dtmf << QString(m_steps[m_next].tones[m_tone]);
-    send(dtmf, m_hooks.timeouts.tones, &ModemManagerCall::onToneSent);
+    dtmf << QString(tone);
+    send(dtmf, m_hooks.timeouts.tones, handle);
 }
 
 void ModemManagerCall::onToneSent(const QDBusMessage& reply)
 {
-    if (m_done)
+    m_toneInFlight = false;
+    if (m_over || m_seqOver)
         return;
     if (reply.type() != QDBusMessage::ReplyMessage) {
         // A call that has just ended refuses its tones too, and the error can
@@ -402,33 +455,105 @@ void ModemManagerCall::onToneSent(const QDBusMessage& reply)
         return;
     }
     m_sentAny = true;
-    m_busy = false;
     if (++m_tone == m_steps[m_next].tones.size()) {
         m_tone = 0;
         ++m_next;
     }
+    emit changed();
     advance();
 }
 
 void ModemManagerCall::onRefusedToneState(const QDBusMessage& reply)
 {
-    if (m_done)
+    if (m_over)
         return;
     const std::optional<int> state = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == u"v"
         ? stateFrom(reply.arguments().constFirst().value<QDBusVariant>().variant())
         : std::nullopt;
     // No state to read: the call is gone.
     if (!state || *state == mm::Terminated)
-        finish(endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
+        end(m_connectedAt ? CallEnd::HungUpFarEnd : CallEnd::NotConnected,
+            endedBeforeTones(messages::kCallEndedBeforeTones, messages::kCallEndedMidTones));
     else
-        finish(m_refusal + u'\n' + messages::text(messages::kTonesNotSent) + tonesNotSent());
+        endSequence(m_refusal + u'\n' + messages::text(messages::kTonesNotSent) + tonesNotSent());
+}
+
+void ModemManagerCall::sendKeypadTone(QChar tone)
+{
+    if (m_over || m_hangingUp || !isDtmfTone(tone))
+        return;
+    m_keypad += tone.toUpper();
+    emit changed();
+    pumpKeypad();
+}
+
+void ModemManagerCall::pumpKeypad()
+{
+    // The sequence's tones come first; at a wait the user is in charge.
+    if (m_keypad.isEmpty() || m_over || m_hangingUp || m_toneInFlight || m_state != mm::Active
+        || m_phase != Phase::Playing || (!m_seqOver && !m_waiting))
+        return;
+    sendTone(m_keypad.front(), &ModemManagerCall::onKeypadToneSent);
+}
+
+void ModemManagerCall::onKeypadToneSent(const QDBusMessage& reply)
+{
+    m_toneInFlight = false;
+    if (m_over)
+        return;
+    // A refused tone takes the ones typed after it along: they would make
+    // no sense on their own.
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        m_keypad.clear();
+    else
+        m_keypad.remove(0, 1);
+    emit changed();
+    if (!m_seqOver && !m_waiting)
+        advance();
+    else
+        pumpKeypad();
+}
+
+void ModemManagerCall::hangUp()
+{
+    if (m_over || m_hangingUp || m_phase != Phase::Playing)
+        return;
+    m_hangingUp = true;
+    m_keypad.clear();
+    endSequence({});
+    send(callMethod(m_callPath, mm::kCallInterface, "Hangup"), m_hooks.timeouts.lookup, &ModemManagerCall::onHungUp);
+}
+
+void ModemManagerCall::onHungUp(const QDBusMessage& reply)
+{
+    if (m_over || reply.type() == QDBusMessage::ReplyMessage)
+        return; // the state change to TERMINATED ends it
+    m_refusal = replyFault(reply, "", "Hangup", messages::kHangUpFailed);
+    send(stateRequest(), m_hooks.timeouts.lookup, &ModemManagerCall::onHangUpState);
+}
+
+void ModemManagerCall::onHangUpState(const QDBusMessage& reply)
+{
+    if (m_over)
+        return;
+    const std::optional<int> state = reply.type() == QDBusMessage::ReplyMessage && reply.signature() == u"v"
+        ? stateFrom(reply.arguments().constFirst().value<QDBusVariant>().variant())
+        : std::nullopt;
+    // A call already gone cannot be hung up, and needs not be.
+    if (!state || *state == mm::Terminated) {
+        end(CallEnd::HungUpHere, {});
+        return;
+    }
+    m_hangingUp = false;
+    emit changed();
+    emit told(m_refusal);
 }
 
 // Empty when every tone went out: `none` when no tone did; `some`, and which
 // tones did not go out, when some did.
 QString ModemManagerCall::endedBeforeTones(const char* none, const char* some) const
 {
-    if (!tonesLeft())
+    if (!tonesLeft() || m_seqOver)
         return {};
     if (!m_sentAny)
         return messages::text(none);
@@ -437,10 +562,10 @@ QString ModemManagerCall::endedBeforeTones(const char* none, const char* some) c
 
 QString ModemManagerCall::tonesNotSent() const
 {
-    QStringList runs { m_steps[m_next].tones.mid(m_tone) };
-    for (std::size_t i = m_next + 1; i < m_steps.size(); ++i) {
+    QStringList runs;
+    for (std::size_t i = m_next; i < m_steps.size(); ++i) {
         if (m_steps[i].kind == PostDialStep::Kind::Tones)
-            runs << m_steps[i].tones;
+            runs << m_steps[i].shown.mid(i == m_next ? m_tone : 0);
     }
     return runs.join(u' ');
 }
@@ -451,24 +576,55 @@ bool ModemManagerCall::tonesLeft() const
         [](const PostDialStep& s) { return !s.tones.isEmpty(); });
 }
 
-void ModemManagerCall::finish(const QString& failure)
+void ModemManagerCall::endSequence(const QString& failure)
 {
-    if (m_done)
+    if (m_seqOver)
         return;
-    m_done = true;
+    m_seqOver = true;
+    m_waiting = m_pausing = false;
+    m_pauseEnds.reset();
     m_failure = failure;
-    // A question box is open further down the stack: its answer comes first;
-    // a call still being placed tells its placement first.
-    if (!m_inQuestion && m_phase == Phase::Playing)
-        report();
+    if (m_phase != Phase::Playing)
+        return;
+    emit changed();
+    // Telling may open a message box, in whose loop the call can end and go.
+    const QPointer<ModemManagerCall> self(this);
+    if (!failure.isEmpty())
+        emit told(failure);
+    if (self)
+        pumpKeypad();
 }
 
-void ModemManagerCall::report()
+void ModemManagerCall::end(CallEnd how, const QString& failure)
 {
+    if (m_over)
+        return;
+    const bool tell = !m_seqOver && !failure.isEmpty();
+    m_seqOver = true;
+    m_waiting = m_pausing = false;
+    m_pauseEnds.reset();
+    if (tell)
+        m_failure = failure;
+    m_over = true;
+    m_end = how;
+    m_endedAt = Clock::now();
+    m_keypad.clear();
+    if (m_phase != Phase::Playing)
+        return; // placementDone() or fault() tells
     m_phase = Phase::Over;
-    if (!m_failure.isEmpty() && m_hooks.fail)
-        m_hooks.fail(m_failure);
+    emit changed();
+    // Ended first: the owner deletes the object later, never inside the box
+    // that telling may open.
     emit ended();
+    if (tell)
+        emit told(failure);
+}
+
+std::optional<std::chrono::seconds> ModemManagerCall::connectedFor() const
+{
+    if (!m_connectedAt)
+        return std::nullopt;
+    return std::chrono::duration_cast<std::chrono::seconds>((m_over ? m_endedAt : Clock::now()) - *m_connectedAt);
 }
 
 } // namespace phone

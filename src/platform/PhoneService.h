@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallAudio.h"
 #include "ModemManagerCall.h"
 
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace phone {
@@ -22,7 +24,18 @@ struct CallOutcome {
     bool placed = false;
     QString error; // for the user, when not placed
     bool cancelled = false;
+    quint64 id = 0; // of a placed call: callEnded() names it
 };
+
+// What whoever shows a call shows of it, from the confirmation screen.
+struct CallDisplay {
+    QString cardName;
+    QString number; // as the user saw it
+    QString contact;
+    SecretSpan pin; // where the PIN is in the dial string
+};
+
+class SleepInhibitor;
 
 // Places calls for PhoneMakeCall through whatever phone service this machine
 // has, looked up afresh for every call: ModemManager's first voice modem, else
@@ -43,18 +56,32 @@ public:
     static PhoneService& instance();
 
     // `placed` runs once, at the latest when cancelPlacement() is called.
-    void placeCall(const QString& dialString, Placed placed);
+    // With a `display`, the caller shows the call (CallOutcome::id names it) and
+    // answers its waits; without, waits are asked with the question below
+    // and failures told through the failure notifier.
+    void placeCall(const QString& dialString, Placed placed, std::optional<CallDisplay> display = std::nullopt);
     // Ends the placement under way, if any, as cancelled; a call that
     // ModemManager has created, or creates later, is deleted.
     void cancelPlacement();
 
-    // Asked at each `w`; an empty function restores the default Yes/No box.
+    // For calls placed without a display: asked at each `w` (an empty
+    // function restores the default Yes/No box), and told of failures after
+    // PhoneMakeCall has returned (the call ended before its tones, tones
+    // refused, modem gone; default: a warning box).
     void setQuestion(Question question);
-    // Told of failures after PhoneMakeCall has returned (the call ended before
-    // its tones, tones refused, modem gone). Default: a warning box.
     void setFailureNotifier(FailureNotifier notifier);
 
+    // Modem calls not yet over, and those of them still playing their
+    // post-dial sequence.
     std::size_t activeCalls() const { return m_calls.size(); }
+    std::size_t callsPlaying() const;
+    // A live modem call, or null once it is over.
+    ModemManagerCall* call(quint64 id) const;
+    const CallDisplay* display(quint64 id) const;
+    // Hangs up every live call; `done` runs once all are over, or after
+    // `patience`, whichever comes first.
+    void hangUpAll(std::chrono::milliseconds patience, std::function<void()> done);
+    CallAudio& audio() { return m_audio; }
 
     static bool defaultQuestion(const QString& tones);
 
@@ -66,18 +93,44 @@ public:
     // The desktop's tel: handler, never this program: the default.
     TelHandler desktopTelHandler();
 
+signals:
+    // Once for every call that PhoneMakeCall reported placed (CallOutcome::id),
+    // when it is over: how it ended, and how long it was connected (none
+    // when it never was, or was handed to the tel: handler). Emitted on the
+    // GUI thread; connect directly.
+    void callEnded(quint64 id, phone::CallEnd how, std::optional<std::chrono::seconds> connected);
+
 private:
+    struct LiveCall {
+        std::unique_ptr<ModemManagerCall> call;
+        quint64 id = 0;
+        std::optional<CallDisplay> display;
+        bool placed = false;
+        bool audio = false; // the call audio mode was selected for it
+        std::unique_ptr<SleepInhibitor> inhibitor;
+    };
+
     explicit PhoneService(QObject* parent);
     static void defaultFailureNotice(const QString& message);
-    void placeThroughModem(const QDBusConnection& bus, const QString& modem, const QString& dialString);
+    void placeThroughModem(const QDBusConnection& bus, const QString& modem, const QString& dialString,
+        std::optional<CallDisplay> display);
+    void onCallChanged(ModemManagerCall* call);
+    void onCallEnded(ModemManagerCall* call);
+    LiveCall* live(const ModemManagerCall* call);
     void placeThroughTel(const QString& dialString);
     void openWithNextHandler(const QUrl& url, std::function<void(const QString&)> done);
     void endPlacement(const CallOutcome& outcome);
     void forget(ModemManagerCall* call);
 
+    Question m_ask;
+    FailureNotifier m_fail;
     CallHooks m_hooks;
     TelHandler m_tel;
-    std::vector<std::unique_ptr<ModemManagerCall>> m_calls;
+    std::vector<LiveCall> m_calls;
+    CallAudio m_audio;
+    quint64 m_lastId = 0;
+    quint64 m_placingId = 0;
+    std::optional<CallDisplay> m_placingDisplay;
     Placed m_placed; // set while a placement is under way
     unsigned m_placement = 0; // answers for an earlier placement are dropped
     QPointer<ModemManagerCall> m_placing;

@@ -38,6 +38,9 @@ inline constexpr char kTonesRefused[] = QT_TRANSLATE_NOOP("Messages", "The phone
 // After a refused tone: that tone and all after it, each run between pauses
 // and waits apart, so that the user can tell the PIN from the number.
 inline constexpr char kTonesNotSent[] = QT_TRANSLATE_NOOP("Messages", "Not sent: ");
+inline constexpr char kHangUpFailed[] = QT_TRANSLATE_NOOP("Messages", "The call could not be hung up.");
+// What logind shows for the sleep inhibitor held during a call.
+inline constexpr char kCallInProgress[] = QT_TRANSLATE_NOOP("Messages", "A call is in progress");
 // The question before the tones that follow a wait; the tones go on the next line.
 inline constexpr char kSendTonesQuestion[] = QT_TRANSLATE_NOOP("Messages", "Send the following tones?");
 

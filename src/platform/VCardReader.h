@@ -68,17 +68,20 @@ struct VCardCards {
     bool operator==(const VCardCards&) const = default;
 };
 
-// Reads the cards of a vCard 2.1, 3.0 or 4.0 file, in file order. Tolerant by
-// design: junk between cards is skipped, a card without END ends at the next
-// BEGIN or at the end of the bytes, a card nested in a 2.1 card (its AGENT)
-// is passed over. A CHARSET is read with iconv when glibc knows it; text
-// with none that is not UTF-8 is read in a charset the card declares
-// elsewhere, else as Windows-1252, as is text in an unknown charset where it
-// is not UTF-8. A TEL with no digit, or a SIP address, is no number. Cards
-// with neither a name nor a number are left out unseen:
-// nobody could pick them. Cards over the line or card limit, and those past
-// the first limits.contacts, are left out and counted (limits.fileBytes is
-// the caller's). Never throws; every string it returns is valid UTF-8.
+// Reads the cards of a vCard 2.1, 3.0 or 4.0 file, in the order of their
+// BEGIN lines. Tolerant by design: junk between cards is skipped; a BEGIN
+// inside a card opens a card nested in it, a card of its own, and an END
+// closes the innermost card, so a card without END ends at its parent's END
+// or at the end of the bytes, and the parent keeps the lines after its
+// nested cards; a card nested in a 2.1 card's AGENT is passed over. A
+// CHARSET is read with iconv when glibc knows it; text with none that is not
+// UTF-8 is read in a charset the card declares elsewhere, else as
+// Windows-1252, as is text in an unknown charset where it is not UTF-8. A TEL
+// with no digit, or a SIP address, is no number. Cards with neither a name
+// nor a number are left out unseen: nobody could pick them. Cards over the
+// line or card limit, and those past the first limits.contacts, are left out
+// and counted (limits.fileBytes is the caller's). Never throws; every string
+// it returns is valid UTF-8.
 VCardCards parseVCards(std::string_view bytes, const VCardLimits& limits = {});
 
 // Reads file after file as parseVCards() does, but hands each card it keeps

@@ -11,6 +11,10 @@ add_library(phoneservice STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ApplicationId.h
   ${CMAKE_CURRENT_LIST_DIR}/TelHandlers.h
   ${CMAKE_CURRENT_LIST_DIR}/TelHandlers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CallAudio.h
+  ${CMAKE_CURRENT_LIST_DIR}/CallAudio.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SleepInhibitor.h
+  ${CMAKE_CURRENT_LIST_DIR}/SleepInhibitor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ModemManagerCall.h
   ${CMAKE_CURRENT_LIST_DIR}/ModemManagerCall.cpp)
 target_include_directories(phoneservice PUBLIC ${CMAKE_CURRENT_LIST_DIR})

@@ -12,6 +12,7 @@ constexpr int IDD_PHONECALL = 136;
 constexpr int IDD_CONFIRMCALL = 137;
 constexpr int IDD_DELETECARD = 138;
 constexpr int IDD_EDITCARD = 139;
+constexpr int IDD_CALLSCREEN = 140;
 
 // Other resources.
 constexpr int IDB_LOGO = 129;
@@ -89,5 +90,21 @@ constexpr int IDC_EDIT_CANCEL = 1060;
 constexpr int IDC_EDIT_LOGO = 1062;
 constexpr int IDC_EDIT_PAUSEPIN = 1079;
 constexpr int IDC_EDIT_PINOPTION = 1081;
+
+// Call screen 140: the call placed from the confirmation screen.
+constexpr int IDC_CS_LOGO = 1100;
+constexpr int IDC_CS_CARDNAME = 1102;
+constexpr int IDC_CS_NUMBER = 1104;
+constexpr int IDC_CS_CONTACT = 1106;
+constexpr int IDC_CS_STATE = 1107;
+constexpr int IDC_CS_TIMER = 1108;
+constexpr int IDC_CS_PROGRESS = 1109;
+constexpr int IDC_CS_SEND = 1110; // "Send <tones>" at a wait
+constexpr int IDC_CS_DONTSEND = 1111;
+constexpr int IDC_CS_KEY_FIRST = 1112; // the keypad: 1 2 3 / 4 5 6 / 7 8 9 / * 0 #
+constexpr int IDC_CS_KEY_LAST = 1123;
+constexpr int IDC_CS_SPEAKER = 1124;
+constexpr int IDC_CS_MUTE = 1125;
+constexpr int IDC_CS_HANGUP = 1126;
 
 } // namespace res

@@ -1,4 +1,6 @@
+#include "CallAudioDaemon.h"
 #include "CallHistory.h"
+#include "CallScreenDlg.h"
 #include "DialerDlg.h"
 #include "ModemDouble.h"
 #include "PhonecallDlg.h"
@@ -15,10 +17,13 @@ using namespace screentest;
 // typed, Dial, Ok. What the screens hand the phone service, and show of it.
 class TestCallFlow : public QObject {
     Q_OBJECT
+    CallAudioDaemon m_audio; // first: the session bus is read once
     ModemDouble m_modem;
+    QProcess m_display, m_gnomeCalls; // Xvfb, and GNOME Calls' daemon in it
     DataHome m_data;
     bool m_tel = false; // a stand-in tel: handler, used when there is no voice modem
     QStringList m_opened; // the URIs it was given
+    bool m_pin = false; // the card dials a PIN
     std::function<void()> m_press; // a press while the double holds back an answer
 
 public slots:
@@ -44,6 +49,10 @@ private slots:
 
     void cleanup()
     {
+        for (QProcess* p : { &m_gnomeCalls, &m_display }) {
+            p->kill();
+            p->waitForFinished();
+        }
         // After a failed row the call's end may still be told in a box, with nobody left to answer it.
         QTimer closer;
         connect(&closer, &QTimer::timeout, [] {
@@ -66,12 +75,16 @@ private slots:
         QTest::addColumn<QString>("card");
         // "tel:" the stand-in handler, "{...}" the double's parameters; "|Cancel" or "|Escape": pressed, after Ok
         // again, while the double holds back its answer; "mm:" or "mm-denied:" (polkit says no) the real daemon,
-        // then the fake modem's arguments, with the tel: handler there too
+        // then the fake modem's arguments, with the tel: handler there too; "mm-gnome-calls:" with GNOME Calls'
+        // daemon beside it
         QTest::addColumn<QString>("service");
-        // the windows after Ok, then what the tel: handler or modem got; "~s": about s seconds after the one before
+        // the windows after Ok, then what the tel: handler or modem got; "~s": about s seconds after the one before;
+        // "call:a,b": the call screen, where the steps a, b are played (see onCallScreen); "exit:" a home screen
+        // over it where Exit is pressed; "box!": a box answered Cancel
         QTest::addColumn<QStringList>("then");
         QTest::addColumn<QString>("number");
-        const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100", atd = "ATD8005550100;";
+        const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100", atd = "ATD8005550100;",
+                      hangup = "AT+CHLD=11", notSent = phone::messages::kTonesNotSent;
         QStringList pin { "AT+VTS=1 ~6", "AT+VTS=2", "AT+VTS=3", "AT+VTS=4" }, destination { "AT+VTS=0 ~9" };
         for (const QChar tone : QString("11442079460000"))
             destination << QString("AT+VTS=") + tone;
@@ -91,27 +104,53 @@ private slots:
                 { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
             { "Escape while it starts: home, deleted", "Intl", R"({"delay": {"Start": 2000}}|Escape)",
                 { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
-            { "emergency: the number alone, no card", "", "{}", { emergency("911"), home, "CreateCall 911" }, "911" },
+            { "emergency: the number alone, no card", "", "{}",
+                { emergency("911"), "call:says Connected,hangup", home, "CreateCall 911" }, "911" },
             { "emergency, no modem: tel: handler", "Intl", "tel:", { emergency("9-1-1"), home, "tel:911" }, "9-1-1" },
             { "history not written: the call goes, told", "Intl", "tel:|unwritable",
                 { "box:The call was placed, but not saved in Recent Calls: unable to open database file", home,
                     "tel:8005550100,,1234,,,011442079460000" } },
         };
+        const QString pinDots = "\u2022\u2022\u2022\u2022", endedMid = phone::messages::kCallEndedMidTones;
         const QList<Row> real = {
-            { "worked example", "Intl", "mm:0 -1", QStringList { home, atd, "ACTIVE" } + pin + destination },
+            { "worked example", "Intl", "mm:0 -1",
+                QStringList { "call:tones,audio,hangup,says You hung up.", home, atd, "ACTIVE" } + pin + destination
+                    + QStringList { hangup } },
             { "Pin Less: asked before any tone", "Pin Less", "mm:0 -1",
-                QStringList { home, box + phone::messages::kSendTonesQuestion + "\n011442079460000", atd, "ACTIVE" }
-                    + QStringList(destination).replaceInStrings(" ~9", "") },
+                QStringList { "call:send 011442079460000,tones,hangup", home, atd, "ACTIVE" }
+                    + QStringList(destination).replaceInStrings(" ~9", "") + QStringList { hangup } },
             { "far end gone before the tones", "Intl", "mm:0 3",
-                { home, box + phone::messages::kCallEndedBeforeTones, atd, "ACTIVE", "NO CARRIER" } },
+                { "call:says The other side hung up.", box + phone::messages::kCallEndedBeforeTones, home, atd,
+                    "ACTIVE", "NO CARRIER" } },
+            { "far end gone mid-sequence: no tone after", "Intl", "mm:0 12",
+                QStringList { "call:says The other side hung up.", box + endedMid + "\n" + notSent + "011442079460000",
+                    home, atd, "ACTIVE" }
+                    + pin + QStringList { "NO CARRIER" } },
+            { "another program hangs up", "Intl", "mm:0 -1",
+                QStringList { "call:pin,other,says Ended outside this program.",
+                    box + endedMid + "\n" + notSent + "011442079460000", home, atd, "ACTIVE" }
+                    + pin + QStringList { hangup } },
+            { "keypad tones after the sequence's, Escape hangs up", "Intl", "mm:0 -1",
+                QStringList { "call:keys 5#,tones,escape", box + "Hang up the call?", home, atd, "ACTIVE" } + pin
+                    + destination + QStringList { "AT+VTS=5", "AT+VTS=#", hangup } },
+            { "Exit with a call up asks to hang up first", "Intl", "mm:0 -1",
+                QStringList { "call:tones,exit,hangup",
+                    "exit:", box + "Are you sure you want to exit Application, Press OK to Quit",
+                    "box!A call is in progress. Hang up and quit?", home, atd, "ACTIVE" }
+                    + pin + destination + QStringList { hangup } },
+            { "GNOME Calls beside it: it starts the call, every tone goes", "Intl", "mm-gnome-calls:0 -1",
+                QStringList { "call:tones,hangup,deleted", home, atd, "ACTIVE" } + pin + destination
+                    + QStringList { hangup } },
             { "polkit says no", "Intl", "mm-denied:0 -1",
                 { box + phone::messages::kNotAllowedToCall + "PolicyKit authorization failed: not authorized for '"
                     + "org.freedesktop.ModemManager1.Voice'" } },
-            { "a tone refused: the rest named", "Intl", "mm:0 -1 3",
-                { home, box + phone::messages::kTonesRefused + "\nUnknown error\nNot sent: 34 011442079460000", atd,
-                    "ACTIVE", pin[0], pin[1], pin[2] } },
-            { "emergency: never through the card", "Intl", "mm:0 -1", { emergency("911"), home, "ATD911;", "ACTIVE" },
-                "911" },
+            { "a tone refused: the rest named, PIN as dots", "Intl", "mm:0 -1 3",
+                { "call:refused,hangup",
+                    box + phone::messages::kTonesRefused + "\nUnknown error\n" + notSent + pinDots.left(2)
+                        + " 011442079460000",
+                    home, atd, "ACTIVE", pin[0], pin[1], pin[2], hangup } },
+            { "emergency: never through the card", "Intl", "mm:0 -1",
+                { emergency("911"), "call:says Connected,hangup", home, "ATD911;", "ACTIVE", hangup }, "911" },
         };
         for (const auto& r : ModemDouble::real() ? real : rows)
             QTest::newRow(r.tag) << r.card << r.service << r.then << QString(r.number);
@@ -126,21 +165,20 @@ private slots:
         // An emergency number has no confirmation screen.
         const bool direct = then[0].contains("emergency");
         // The history's file cannot be made: a folder stands in its way.
-        if (press == "unwritable") {
-            const QString path = m_data.dir.filePath("dialer/history.sqlite");
-            for (const char* suffix : { "", "-wal", "-shm" })
-                QFile::remove(path + suffix);
-            QDir().mkpath(path);
-        }
+        if (press == "unwritable")
+            QDir().mkpath(m_data.dir.filePath("dialer/history.sqlite"));
         service = service.section('|', 0, 0);
         m_tel = service == "tel:" || service.startsWith("mm");
         if (service.startsWith('{'))
             m_modem.startMock(service);
         else if (service.startsWith("mm"))
             m_modem.startReal(service.section(':', 1).split(' '), !service.startsWith("mm-denied"));
+        if (service.startsWith("mm-gnome-calls"))
+            startGnomeCalls();
         QVERIFY(!QTest::currentTestFailed());
         Script s;
         QFETCH(QString, card);
+        m_pin = card != "Pin Less";
         s.closeScreen("CDialerDlg", [](QWidget* home) {
              click(home, res::IDC_MAKECALL);
          }).closeScreen("Cphonecall", [&](QWidget* call) {
@@ -163,22 +201,28 @@ private slots:
             if (e == "screen:CDialerDlg") // up while the boxes that follow come and go
                 s.closeScreen(
                     "CDialerDlg", [&s](QWidget*) { (void)QTest::qWaitFor([&] { return s.finished(); }, kPatienceMs); });
-            else if (e.startsWith("box:")) {
-                const bool question = e.contains(phone::messages::kSendTonesQuestion);
-                s.box(question ? QMessageBox::Yes : QMessageBox::Ok, [&, question] {
-                    boxNames << QApplication::activeModalWidget()->objectName();
-                    // Asked before any tone goes out.
-                    QVERIFY(!question || m_modem.log().filter(QRegularExpression("SendDtmf|VTS")).isEmpty());
+            else if (e.startsWith("call:")) // the call screen, over the home screen, closes itself
+                s.screen("CCallScreen", [this, steps = e.mid(5)](QWidget* w) { onCallScreen(w, steps); });
+            else if (e == "exit:") // a home screen over the call screen, where Exit is pressed
+                s.screen("CDialerDlg", [](QWidget* home) {
+                    click(home, res::IDC_EXIT);
+                    static_cast<QDialog*>(home)->reject();
                 });
-            }
+            else if (e.startsWith("box")) // "box!": answered Cancel
+                s.box(e.startsWith("box!") ? QMessageBox::Cancel : QMessageBox::Ok,
+                    [&] { boxNames << QApplication::activeModalWidget()->objectName(); });
         }
         CDialerDlg home;
         home.DoModal();
         QVERIFY2(s.errors().isEmpty() && s.finished(), qPrintable(s.report()));
         // Failures are told in the application's own box.
         QCOMPARE(boxNames.count("AppMessageBox"),
-            then.filter(QRegularExpression("^box:(?!Send|[-\\d]+ is an emer)")).size());
-        const QStringList entries = QStringList(then).replaceInStrings(QRegularExpression(" ~\\d+$"), QString());
+            then.filter(QRegularExpression("^box:(?!Hang up|Are you|A call|[-\\d]+ is an emer)")).size());
+        const QStringList entries = QStringList(then)
+                                        .replaceInStrings(QRegularExpression(" ~\\d+$"), QString())
+                                        .replaceInStrings(QRegularExpression("^call:.*"), "screen:CCallScreen")
+                                        .replaceInStrings(QRegularExpression("^exit:$"), "screen:CDialerDlg")
+                                        .replaceInStrings(QRegularExpression("^box!"), "box:");
         QTRY_COMPARE_WITH_TIMEOUT(
             (s.log().mid(direct ? 2 : 3) + m_opened
                 + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")))
@@ -254,6 +298,115 @@ private slots:
             row.value(1).contains(QRegularExpression("^442079460000, Worked, .+, Placed$")), qPrintable(row.value(1)));
         QTEST(filled, "filled");
         m_tel = false;
+    }
+
+private:
+    static QList<QDBusObjectPath> voiceCalls()
+    {
+        const QString mm = "org.freedesktop.ModemManager1";
+        QDBusMessage calls = QDBusMessage::createMethodCall(
+            mm, "/org/freedesktop/ModemManager1/Modem/0", "org.freedesktop.DBus.Properties", "Get");
+        calls << mm + ".Modem.Voice"
+              << "Calls";
+        return qdbus_cast<QList<QDBusObjectPath>>(
+            QDBusConnection::systemBus().call(calls).arguments().value(0).value<QDBusVariant>().variant());
+    }
+
+    // GNOME Calls' daemon on the test's buses, in an Xvfb of its own, once it has taken up the modem.
+    void startGnomeCalls()
+    {
+        endWithTest(m_display);
+        endWithTest(m_gnomeCalls);
+        m_display.start("Xvfb", { "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "720x720x24" });
+        QVERIFY2(m_display.waitForReadyRead(15000), "no Xvfb: is xvfb installed?");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", ":" + m_display.readLine().trimmed());
+        env.insert("GDK_BACKEND", "x11");
+        env.insert("G_MESSAGES_DEBUG", "all");
+        env.remove("QT_QPA_PLATFORM");
+        m_gnomeCalls.setProcessEnvironment(env);
+        m_gnomeCalls.setProcessChannelMode(QProcess::MergedChannels);
+        m_gnomeCalls.start("gnome-calls", { "--daemon", "--verbose" });
+        QString said;
+        const bool ready = QTest::qWaitFor(
+            [&] {
+                said += QString::fromUtf8(m_gnomeCalls.readAll());
+                return said.contains("Modem/0") || m_gnomeCalls.state() == QProcess::NotRunning;
+            },
+            30000);
+        QVERIFY2(ready && m_gnomeCalls.state() == QProcess::Running, qPrintable(said.right(3000)));
+    }
+
+    // The call screen's steps: "exit" (a home screen over it), "tones" (the screen says all went out, and the keypad's)
+    // or "pin" (the PIN's 4), "send <tones>" (the wait's button), "keys <keys>" (pressed on the keypad), "hangup",
+    // "escape" (then OK to the question), "other" (a Hangup from another program), "refused" (the refused tone's box
+    // has been answered), "says <text>" (the ended screen says it). Whatever it shows, no label shows the PIN.
+    void onCallScreen(QWidget* screen, const QString& steps)
+    {
+        auto vts = [this] { return m_modem.log().filter("AT+VTS").size(); };
+        auto shown = [screen] {
+            QStringList texts;
+            for (const QWidget* w : screen->findChildren<QWidget*>())
+                if (w->isVisible())
+                    texts << w->property("text").toString() << w->accessibleName();
+            return texts.join(u'|');
+        };
+        const QDBusConnection system = QDBusConnection::systemBus();
+        for (const QString& step : steps.split(u',')) {
+            const QString arg = step.section(u' ', 1);
+            if (step == "tones") // and the keypad's after them
+                QTRY_VERIFY_WITH_TIMEOUT(shown().contains("All tones sent") && !shown().contains("Keypad"), 60000);
+            if (step == "pin")
+                QTRY_VERIFY_WITH_TIMEOUT(vts() >= 4, 60000);
+            if (step == "pin") // the pause before the number has begun
+                QTRY_VERIFY_WITH_TIMEOUT(shown().contains("Pause: "), 5000);
+            if (step.startsWith("send ")) {
+                QTRY_VERIFY_WITH_TIMEOUT(ctl(screen, res::IDC_CS_SEND)->isVisible(), 30000);
+                QCOMPARE(ctl<QPushButton>(screen, res::IDC_CS_SEND)->text(), "Send " + arg);
+                QCOMPARE(vts(), 0);
+                click(screen, res::IDC_CS_SEND);
+            } else if (step.startsWith("keys ")) {
+                for (const QChar key : arg)
+                    ctl<QPushButton>(screen, res::IDC_CS_KEY_FIRST + int(QString("123456789*0#").indexOf(key)))
+                        ->click();
+            } else if (step == "audio") { // callaudiod answers, so Speaker and Mute are there
+                QTRY_VERIFY_WITH_TIMEOUT(ctl(screen, res::IDC_CS_SPEAKER)->isVisible(), 10000);
+                click(screen, res::IDC_CS_SPEAKER);
+                click(screen, res::IDC_CS_MUTE);
+                QTRY_VERIFY_WITH_TIMEOUT(
+                    m_audio.asked().contains("EnableSpeaker true") && m_audio.asked().contains("MuteMic true"), 10000);
+            } else if (step == "deleted") {
+                // GNOME Calls took the call up while it was UNKNOWN, which is when it calls Start (whichever
+                // Start ModemManager took first), and removes the call it saw end.
+                const QString said = QString::fromUtf8(m_gnomeCalls.readAll());
+                QVERIFY2(said.contains("New outgoing call (/org/freedesktop/ModemManager1/Call/"), qPrintable(said));
+                QTRY_VERIFY_WITH_TIMEOUT(voiceCalls().isEmpty(), 20000);
+            } else if (step == "exit") {
+                ShowHomeScreen();
+            } else if (step == "hangup") {
+                click(screen, res::IDC_CS_HANGUP);
+            } else if (step == "escape") {
+                QTest::keyClick(screen, Qt::Key_Escape);
+            } else if (step == "other") {
+                const QString mm = "org.freedesktop.ModemManager1";
+                QDBusMessage calls = QDBusMessage::createMethodCall(
+                    mm, "/org/freedesktop/ModemManager1/Modem/0", "org.freedesktop.DBus.Properties", "Get");
+                calls << mm + ".Modem.Voice"
+                      << "Calls";
+                const auto paths = qdbus_cast<QList<QDBusObjectPath>>(
+                    system.call(calls).arguments().value(0).value<QDBusVariant>().variant());
+                QCOMPARE(paths.size(), 1);
+                const QDBusMessage reply
+                    = system.call(QDBusMessage::createMethodCall(mm, paths[0].path(), mm + ".Call", "Hangup"));
+                QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+            } else if (step == "refused") {
+                QTRY_VERIFY_WITH_TIMEOUT(shown().contains("Not sent: \u2022\u2022"), 30000);
+            } else if (step.startsWith("says ")) {
+                QTRY_VERIFY_WITH_TIMEOUT(shown().contains(arg), 30000);
+            }
+            QVERIFY2(!shown().contains("1234") && (vts() < 4 || !m_pin || shown().contains("\u2022\u2022\u2022\u2022")),
+                qPrintable(shown()));
+        }
     }
 };
 

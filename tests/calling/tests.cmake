@@ -9,8 +9,12 @@ dialer_add_test(test_callflow
 
 # The main call paths again, at Debian's ModemManager daemon (modemmanager)
 # with a fake AT modem: a row a process, so that they run side by side.
-foreach(row "worked example" "Pin Less: asked before any tone" "far end gone before the tones" "polkit says no"
-    "a tone refused: the rest named" "emergency: never through the card")
+foreach(row "worked example" "Pin Less: asked before any tone" "far end gone before the tones"
+    "far end gone mid-sequence: no tone after" "another program hangs up"
+    "keypad tones after the sequence's, Escape hangs up"
+    "Exit with a call up asks to hang up first"
+    "GNOME Calls beside it: it starts the call, every tone goes" "polkit says no"
+    "a tone refused: the rest named, PIN as dots" "emergency: never through the card")
   add_test(NAME "test_callflow_real: ${row}" COMMAND test_callflow "call:${row}")
   set_tests_properties("test_callflow_real: ${row}" PROPERTIES TIMEOUT 300 ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/runtime;QT_FATAL_WARNINGS=0;DIALER_REAL_MODEMMANAGER=1")

@@ -92,12 +92,13 @@ public:
     }
 
     // What the double was sent and did: "CreateCall 555", "State 4"...; `timed`, with seconds first.
-    // The real daemon's: what the modem got, "ATD555;", "ACTIVE", "AT+VTS=1"...
+    // The real daemon's: what the modem got, "ATD555;", "ACTIVE", "AT+VTS=1", "AT+CHLD=11"...
     QStringList log(bool timed = false)
     {
         if (real()) {
             m_trace += QString::fromLatin1(m_modem.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-            QStringList log = m_trace.filter(QRegularExpression("^\\S+ (ATD|ACTIVE|AT\\+VTS|NO CARRIER)"));
+            // ModemManager hangs up a call with AT+CHLD=1<index>.
+            QStringList log = m_trace.filter(QRegularExpression("^\\S+ (ATD|ACTIVE|AT\\+VTS|AT\\+CHLD=1|NO CARRIER)"));
             return timed ? log : log.replaceInStrings(QRegularExpression("^\\S+ "), QString());
         }
         const QDBusMessage reply = call(

@@ -1,3 +1,4 @@
+#include "CallAudioDaemon.h"
 #include "HomeCountry.h"
 #include "ModemDouble.h"
 #include "PhoneMakeCall.h"
@@ -9,6 +10,7 @@ using namespace phone::messages;
 // The phone service through PhoneMakeCall, against the ModemManager double.
 class TestPhoneService : public QObject {
     Q_OBJECT
+    CallAudioDaemon m_audio; // first: the session bus is read once
     ModemDouble m_modem;
     QStringList m_told; // in order: "error <PhoneLastError>", "ask <tones>", "fail <message>", "open <tel: URI>"
     bool m_answer = true;
@@ -80,7 +82,8 @@ private slots:
     void calls_data()
     {
         QTest::addColumn<QString>("mock"); // the double's parameters; empty: no ModemManager
-        // a tel: handler that opens or fails, an odd request, "no" to questions, "short" timeouts (1 s)
+        // a tel: handler that opens or fails, an odd request, "no" to questions, "short" timeouts (1 s),
+        // "pin <from> <length>": a display record with the PIN there
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("dialString");
         QTest::addColumn<QString>("log"); // after CreateCall, Start, ringing; "entry >s": s seconds after the last
@@ -104,6 +107,13 @@ private slots:
             { "tel: handler", R"("no_voice": true)", "tel", "800,1Pp12a4W9w9#", "", "open tel:800,1,,12a4;9;9%23" },
             { "tel fails", R"("no_modem": true)", "tel fails", "555", "",
                 "open tel:555 / " + error + kTelHandlerFailed },
+            { "Start refused while dialling: a started call", R"("start_race": true, "active": 50)", "", "555p1",
+                "StartRefused / State 4 / SendDtmf 1", "" },
+            { "PIN never in the number", a50, "pin 3 4", "5551234p9",
+                "State 4 / SendDtmf 1 / SendDtmf 2 / SendDtmf 3 / SendDtmf 4 / SendDtmf 9", "" },
+            { "PIN as dots in what was not sent", R"("active": 50, "hold": [220, -1], "end": 450)", "pin 6 4",
+                "555p1p2345", "State 4 / SendDtmf 1 / State 5 / State 7",
+                fail + kCallEndedMidTones + "\n" + kTonesNotSent + "\u2022\u2022\u2022\u2022" },
             { "Start refused: call deleted", R"("refuse_start": true)", "", "555",
                 "CreateCall 555 / StartRefused / DeleteCall /org/freedesktop/ModemManager1/Call/1",
                 error + kModemRefusedCall + "\nno line" },
@@ -147,7 +157,10 @@ private slots:
         m_answer = setup != "no";
         const std::u16string text = dialString.toStdU16String();
         const auto size = setup.contains("cbSize") ? setup.section(' ', 2).toUInt() : sizeof(PHONEMAKECALLINFO);
-        const PHONEMAKECALLINFO info { std::uint32_t(size), PMCF_DEFAULT, text.c_str(), nullptr, u"", nullptr };
+        const PHONECALLDISPLAY display { u"Card", u"555", nullptr, setup.section(' ', 1, 1).toUInt(),
+            setup.section(' ', 2, 2).toUInt() };
+        const PHONEMAKECALLINFO info { std::uint32_t(size), PMCF_DEFAULT, text.c_str(), nullptr, u"", nullptr,
+            setup.startsWith("pin") ? &display : nullptr };
         const std::chrono::milliseconds second(1000);
         phone::PhoneService::instance().setTimeoutsForTesting(
             setup == "short" ? phone::ReplyTimeouts { second, second, second } : phone::ReplyTimeouts {});
@@ -168,7 +181,7 @@ private slots:
             log = "CreateCall 555 / Start / State 1 / State 2 / " + log;
         const QString entries = QString(log).remove(QRegularExpression(" >[0-9.]+"));
         QTRY_COMPARE_WITH_TIMEOUT(m_modem.log().join(" / "), entries, kPatienceMs);
-        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, kPatienceMs);
+        QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().callsPlaying(), 0u, kPatienceMs);
         QTEST(m_told.join(" / "), "told");
         const QStringList expected = log.split(" / "), timed = m_modem.log(true);
         for (qsizetype i = 1; i < expected.size(); ++i) {
@@ -176,6 +189,82 @@ private slots:
             QVERIFY2(gap >= expected[i].section(" >", 1).toDouble(), qPrintable(expected[i]));
         }
     }
+    // Audio, sleep and the end of a call follow its state, whoever ends it: callaudiod (the real daemon) gets
+    // the call mode from dialling to the end, logind (python3-dbusmock's) a sleep inhibitor for as long, and
+    // callEnded() says how the call ended and how long it was connected.
+    void callLife_data()
+    {
+        QTest::addColumn<QString>("mock");
+        QTest::addColumn<QString>("end"); // "hangup" here, "other" (Hangup from another client), or the double's
+        QTest::addColumn<int>("how");
+        QTest::addColumn<bool>("connected");
+        const char* far = R"("active": 50, "end": 1200)";
+        QTest::newRow("hung up here") << R"("active": 50)"
+                                      << "hangup" << int(phone::CallEnd::HungUpHere) << true;
+        QTest::newRow("far end") << far << "" << int(phone::CallEnd::HungUpFarEnd) << true;
+        QTest::newRow("never answered") << R"("active": -1, "end": 1200)"
+                                        << "" << int(phone::CallEnd::NotConnected) << false;
+        QTest::newRow("removed by another application") << R"("active": 50, "remove": 1200)"
+                                                        << "" << int(phone::CallEnd::HungUpElsewhere) << true;
+        QTest::newRow("ModemManager gone") << R"("active": 50, "quit": 1200)"
+                                           << "" << int(phone::CallEnd::HungUpElsewhere) << true;
+    }
+    void callLife()
+    {
+        QFETCH(QString, mock);
+        QFETCH(QString, end);
+        QProcess logind;
+        endWithTest(logind);
+        logind.start("/usr/bin/python3", { "-m", "dbusmock", "--system", "--template", "logind" });
+        const auto inhibitors = [] {
+            const QDBusMessage reply
+                = QDBusConnection::systemBus().call(QDBusMessage::createMethodCall("org.freedesktop.login1",
+                    "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "ListInhibitors"));
+            QStringList out;
+            const QDBusArgument list = reply.arguments().value(0).value<QDBusArgument>();
+            list.beginArray();
+            while (!list.atEnd()) {
+                QString what, who, why, mode;
+                uint uid, pid;
+                list.beginStructure();
+                list >> what >> who >> why >> mode >> uid >> pid;
+                list.endStructure();
+                out << QStringList { what, who, why, mode }.join(u',');
+            }
+            list.endArray();
+            return reply.type() == QDBusMessage::ReplyMessage ? out.join(u';') : reply.errorName();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(inhibitors(), QString(), 15000);
+        m_modem.startMock("{" + mock + "}");
+        m_audio.clear();
+        auto& service = phone::PhoneService::instance();
+        QSignalSpy ended(&service, &phone::PhoneService::callEnded);
+        const PHONECALLDISPLAY display { u"Card", u"555", nullptr, 0, 0 };
+        const PHONEMAKECALLINFO info { sizeof(PHONEMAKECALLINFO), PMCF_DEFAULT, u"555", nullptr, u"", nullptr,
+            &display };
+        QCOMPARE(PhoneMakeCall(&info), kPhoneCallPlaced);
+        const quint64 id = PhoneLastCallId();
+        QVERIFY(id != 0 && service.call(id));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            inhibitors(), "sleep,test_phoneservice," + QString(kCallInProgress) + ",block", 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_audio.asked(), QStringList { "SelectMode 1" }, 10000);
+        if (end == "hangup") {
+            // A connected second to count.
+            QTRY_VERIFY_WITH_TIMEOUT(service.call(id)->connectedFor() >= std::chrono::seconds(1), 5000);
+            service.call(id)->hangUp();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 10000);
+        QCOMPARE(ended[0][0].toULongLong(), id);
+        QTEST(int(ended[0][1].value<phone::CallEnd>()), "how");
+        const auto connected = ended[0][2].value<std::optional<std::chrono::seconds>>();
+        QTEST(connected.has_value(), "connected");
+        QVERIFY(!connected || connected->count() >= 1);
+        QTRY_COMPARE_WITH_TIMEOUT(inhibitors(), QString(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_audio.asked(), (QStringList { "SelectMode 1", "SelectMode 0" }), 10000);
+        logind.kill();
+        logind.waitForFinished();
+    }
+
     // With no modem, calls go to the desktop's tel: handler, found as xdg-mime
     // finds it, and never to this program under either of its ids.
     void telHandoff_data()

@@ -106,7 +106,19 @@ void TestVCard::contacts_data()
         { "QP runaway", "BEGIN:VCARD\nFN;QUOTED-PRINTABLE:a=\nb=\nc=\n\n" + good, "abc|abc|\nLast, Good||555-9999" },
         { "BEGIN lines that start no card", "BEGIN:VCARD\nFN:a\nBEGIN:VCARDS\nBEGIN:VCARD\n X\nTEL;CELL:1\n", "a|a|1" },
         { "nested BEGIN", "BEGIN:VCARD\nBEGIN:VCARD\nBEGIN:VCARD\n\n" + good, "Last, Good||555-9999" },
-        // Cards nested in a 2.1 card are passed over; so is a card nested too deep.
+        // A card nested without AGENT is a card of its own, and its parent keeps the lines after it. The parent's
+        // charset, declared after its 8-bit text and after the nested card, reads it again without the nested card.
+        { "nested 2.1 card, no AGENT",
+            "BEGIN:VCARD\nN:Parent\nBEGIN:VCARD\nN:Nested\nTEL;CELL:2\nEND:VCARD\nTEL;CELL:1\nEND:VCARD\n",
+            "Parent||1\nNested||2" },
+        { "nested, charset after it",
+            "BEGIN:VCARD\nN:\xCF\xF3\xEF\xEA\xE8\xED\nBEGIN:VCARD\nN;CHARSET=KOI8-R:\xF0\xD5\xD0\xCB\xC9\xCE\n"
+            "END:VCARD\nORG;CHARSET=WINDOWS-1251:\xC0\nEND:VCARD\n",
+            "Пупкин||\nПупкин||" },
+        { "nested past 8 deep: the innermost ends at the next",
+            QByteArray("BEGIN:VCARD\nN:a\nTEL:1\n").repeated(10) + "END:VCARD\nTEL;CELL:2\n",
+            QString("a||\n").repeated(7) + "a||2\na||\na||" },
+        // Cards nested in a 2.1 card's AGENT are passed over; so is a card nested too deep there.
         { "nested 2.1 cards",
             "BEGIN:VCARD\nN:A\nAGENT:\n" + v3("AGENT:BEGIN:VCARD\nEND:VCARD\nTEL:2\n") + "TEL;CELL:1\n"
                 + "END:VCARD\nBEGIN:VCARD\nN:B\n" + QByteArray("AGENT:\nBEGIN:VCARD\n").repeated(8)

@@ -1,7 +1,9 @@
 '''ModemManager double: a modem with Modem.Voice whose calls ring out on Start and log
 every request and state change as "time event detail" (read with Mock.GetLog).
-Parameters: no_modem, no_voice, refuse_start; operator [registration state, operator code] for Modem.Modem3gpp
-(a state given as a string is sent as one); in milliseconds after Start:
+Parameters: no_modem, no_voice, refuse_start, start_race (Start starts the call, then answers as
+ModemManager answers a second Start, as when a call application started it first); operator
+[registration state, operator code] for Modem.Modem3gpp (a state given as a string is sent as one);
+in milliseconds after Start:
 active (default 100), end, remove (the call dropped, as DeleteCall does), quit, hold [from, to];
 faults: delay {method: milliseconds} before answering GetManagedObjects, CreateCall, Start or Get, with the
 signal Mock.Delaying(method) as the wait begins,
@@ -74,6 +76,9 @@ def _start(call):
     if _mock.parameters.get('refuse_start'):
         _log('StartRefused')
         raise dbus.exceptions.DBusException('no line', name=BUS_NAME + '.Error.Core.Failed')
+    if call.state != 0:
+        raise dbus.exceptions.DBusException('This call was not in unknown state, cannot start it',
+                                            name=BUS_NAME + '.Error.Core.WrongState')
     _log('Start')
     _set_state(call, DIALING)
     _set_state(call, RINGING_OUT)
@@ -86,6 +91,9 @@ def _start(call):
                           (hold_from, lambda: _set_state(call, HELD)), (hold_to, lambda: _set_state(call, ACTIVE))):
         if delay >= 0:
             GLib.timeout_add(delay, action)
+    if _mock.parameters.get('start_race'):
+        _log('StartRefused')
+        _start(call)
 
 
 def _send_dtmf(call, tones):
