@@ -528,6 +528,10 @@
         <source>%1 is an emergency number: it is called directly, not through the card.</source>
         <translation>%1 ist eine Notrufnummer: Sie wird direkt angerufen, nicht über die Karte.</translation>
     </message>
+    <message>
+        <source>How the call ended was not saved in Recent Calls: %1</source>
+        <translation>Wie der Anruf endete, wurde nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
+    </message>
 </context>
 <context>
     <name>RecentCalls</name>

@@ -528,6 +528,10 @@
         <source>%1 is an emergency number: it is called directly, not through the card.</source>
         <translation>%1 es un número de emergencia: se llama directamente, no a través de la tarjeta.</translation>
     </message>
+    <message>
+        <source>How the call ended was not saved in Recent Calls: %1</source>
+        <translation>No se guardó en Llamadas recientes cómo terminó la llamada: %1</translation>
+    </message>
 </context>
 <context>
     <name>RecentCalls</name>

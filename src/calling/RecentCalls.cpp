@@ -1,6 +1,7 @@
 #include "RecentCalls.h"
 
 #include "CallPlacement.h"
+#include "CallScreenDlg.h"
 #include "ListDialog.h"
 
 #include <QAbstractListModel>
@@ -36,7 +37,7 @@ QString details(const CallRecord& call)
     QStringList parts { call.card.isEmpty() ? RecentCalls::tr("Called directly") : call.card,
         QLocale().toString(call.placedAt.toLocalTime(), QLocale::ShortFormat), outcomeText(call) };
     if (call.seconds)
-        parts << QStringLiteral("%1:%2").arg(*call.seconds / 60).arg(*call.seconds % 60, 2, 10, QLatin1Char('0'));
+        parts << callDuration(std::chrono::seconds(*call.seconds));
     return parts.join(QStringLiteral("  \u00B7  "));
 }
 

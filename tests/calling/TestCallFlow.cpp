@@ -9,6 +9,7 @@
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 
+#include <QLabel>
 #include <QListView>
 
 using namespace screentest;
@@ -238,34 +239,56 @@ private slots:
         }
     }
 
-    // The worked example, then Phonebook > Recent Calls on a new make-call screen: the row names the card, and
-    // choosing it fills the card, when the book still has it, and the number. The history never holds the PIN.
+    // The worked example, then Phonebook > Recent Calls on a new make-call screen: the row names the card and
+    // how the call ended, and choosing it fills the card, when the book still has it, and the number. The
+    // history never holds the PIN.
     void recentCalls_data()
     {
+        QTest::addColumn<QString>("service"); // "tel:", or the double's parameters
         QTest::addColumn<bool>("cardKept");
+        QTest::addColumn<QString>("outcome"); // "Ended, ": the length the phone service told follows
         QTest::addColumn<QString>("filled"); // card name, then number
-        QTest::newRow("card still there") << true << "Worked|442079460000";
-        QTest::newRow("card gone: the list stays") << false << "|442079460000";
+        QTest::newRow("card still there") << "tel:" << true << "Placed"
+                                          << "Worked|442079460000";
+        QTest::newRow("card gone: the list stays") << "tel:" << false << "Placed"
+                                                   << "|442079460000";
+        QTest::newRow("hung up after a second: its length") << "{}" << true << "Ended, "
+                                                            << "Worked|442079460000";
+        QTest::newRow("never answered") << R"({"active": -1, "end": 300})" << true << "No answer"
+                                        << "Worked|442079460000";
     }
     void recentCalls()
     {
+        QFETCH(QString, service);
         QFETCH(bool, cardKept);
+        QFETCH(QString, outcome);
         const CardRecord worked = card(u"Worked", u"8005550100", u"9731", u"3", u"011", u"2");
         writeCards({ worked, card(u"Other") });
-        m_tel = true;
+        m_tel = service == "tel:";
+        if (!m_tel)
+            m_modem.startMock(service);
+        QSignalSpy ended(&phone::PhoneService::instance(), &phone::PhoneService::callEnded);
         Script s;
-        s.closeScreen("Cphonecall",
-             [](QWidget* call) {
-                 QVERIFY(choose(call, res::IDC_CALL_CARDLIST, "Worked"));
-                 type(call, res::IDC_CALL_NUMBER, "442079460000");
-                 click(call, res::IDC_CALL_DIAL);
-             })
-            .closeScreen("CConfirmcall", [](QWidget* confirm) { click(confirm, res::IDC_CONFIRM_OK); })
-            .closeScreen("CDialerDlg");
+        s.closeScreen("Cphonecall", [](QWidget* call) {
+             QVERIFY(choose(call, res::IDC_CALL_CARDLIST, "Worked"));
+             type(call, res::IDC_CALL_NUMBER, "442079460000");
+             click(call, res::IDC_CALL_DIAL);
+         }).closeScreen("CConfirmcall", [](QWidget* confirm) { click(confirm, res::IDC_CONFIRM_OK); });
+        if (outcome == "Ended, ")
+            s.screen("CCallScreen", [](QWidget* call) {
+                QTRY_VERIFY_WITH_TIMEOUT(ctl<QLabel>(call, res::IDC_CS_TIMER)->text() >= "0:01", kPatienceMs);
+                click(call, res::IDC_CS_HANGUP);
+            });
+        else if (!m_tel) // the call screen closes itself, once the end of the call is told
+            s.screen("CCallScreen", [](QWidget*) {}).box(QMessageBox::Ok);
+        s.closeScreen("CDialerDlg");
         Cphonecall placing;
         QVERIFY2(s.run(placing), qPrintable(s.report()));
         s.stop();
-        QCOMPARE(m_opened, QStringList { "tel:8005550100,,9731,,,011442079460000" });
+        QCOMPARE(m_opened.size(), int(m_tel));
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, kPatienceMs);
+        if (outcome == "Ended, ")
+            outcome += callDuration(ended[0][2].value<std::optional<std::chrono::seconds>>().value());
         QVERIFY(history::waitForIdle(kPatienceMs));
         QByteArray kept;
         for (const char* suffix : { "", "-wal" }) {
@@ -294,8 +317,9 @@ private slots:
             [&] { filled = text(&call, res::IDC_CALL_CARDNAME) + "|" + text(&call, res::IDC_CALL_NUMBER); });
         QVERIFY2(recent.run(call), qPrintable(recent.report()));
         QCOMPARE(row.value(0), "442079460000");
-        QVERIFY2(
-            row.value(1).contains(QRegularExpression("^442079460000, Worked, .+, Placed$")), qPrintable(row.value(1)));
+        QVERIFY2(row.value(1).contains(
+                     QRegularExpression("^442079460000, Worked, .+, " + QRegularExpression::escape(outcome) + "$")),
+            qPrintable(row.value(1)));
         QTEST(filled, "filled");
         m_tel = false;
     }
