@@ -532,6 +532,10 @@
         <source>How the call ended was not saved in Recent Calls: %1</source>
         <translation>Wie der Anruf endete, wurde nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
     </message>
+    <message>
+        <source>Emergency call</source>
+        <translation>Notruf</translation>
+    </message>
 </context>
 <context>
     <name>RecentCalls</name>

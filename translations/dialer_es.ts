@@ -532,6 +532,10 @@
         <source>How the call ended was not saved in Recent Calls: %1</source>
         <translation>No se guardó en Llamadas recientes cómo terminó la llamada: %1</translation>
     </message>
+    <message>
+        <source>Emergency call</source>
+        <translation>Llamada de emergencia</translation>
+    </message>
 </context>
 <context>
     <name>RecentCalls</name>

@@ -158,11 +158,14 @@ bool OfferEmergencyCall(QWidget* screen, const QString& number, const QString& c
                 "Messages", "%1 is an emergency number: it is called directly, not through the card.")
                 .arg(number)))
         return false;
-    // Dialled as digits alone; shown and kept as the number box showed it.
+    // Dialled as digits alone; shown and kept as the number box showed it,
+    // and kept with no card. On the call screen the card's line says what
+    // the call is.
     QString digits = number;
     digits.removeIf([](QChar c) { return c < u'0' || c > u'9'; });
-    const std::u16string shownNumber = number.toStdU16String(), shownContact = contact.toStdU16String();
-    const PHONECALLDISPLAY display { nullptr, shownNumber.c_str(), shownContact.c_str(), 0, 0 };
+    const std::u16string line = QCoreApplication::translate("Messages", "Emergency call").toStdU16String(),
+                         shownNumber = number.toStdU16String(), shownContact = contact.toStdU16String();
+    const PHONECALLDISPLAY display { line.c_str(), shownNumber.c_str(), shownContact.c_str(), 0, 0 };
     g_emergencyUnderWay = true;
     const std::int32_t status
         = PlaceCall(digits.toStdU16String(), display, { 0, {}, {}, number, contact, {}, {}, false });

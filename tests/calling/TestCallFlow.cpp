@@ -106,7 +106,9 @@ private slots:
             { "Escape while it starts: home, deleted", "Intl", R"({"delay": {"Start": 2000}}|Escape)",
                 { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
             { "emergency: the number alone, no card", "", "{}",
-                { emergency("911"), "call:says Connected,hangup", home, "CreateCall 911" }, "911" },
+                { emergency("9-1-1"), "call:says Emergency call,says 9-1-1,says Connected,hangup", home,
+                    "CreateCall 911" },
+                "9-1-1" },
             { "emergency, no modem: tel: handler", "Intl", "tel:", { emergency("9-1-1"), home, "tel:911" }, "9-1-1" },
             { "history not written: the call goes, told", "Intl", "tel:|unwritable",
                 { "box:The call was placed, but not saved in Recent Calls: unable to open database file", home,
@@ -151,7 +153,9 @@ private slots:
                         + " 011442079460000",
                     home, atd, "ACTIVE", pin[0], pin[1], pin[2], hangup } },
             { "emergency: never through the card", "Intl", "mm:0 -1",
-                { emergency("911"), "call:says Connected,hangup", home, "ATD911;", "ACTIVE", hangup }, "911" },
+                { emergency("911"), "call:says Emergency call,says Connected,hangup", home, "ATD911;", "ACTIVE",
+                    hangup },
+                "911" },
         };
         for (const auto& r : ModemDouble::real() ? real : rows)
             QTest::newRow(r.tag) << r.card << r.service << r.then << QString(r.number);
@@ -229,6 +233,10 @@ private slots:
                 + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")))
                 .join(" | "),
             entries.join(" | "), kPatienceMs);
+        if (direct) { // kept with no card, as typed
+            const HistoryResult kept = history::runAndWait([](CallHistory& h) { return h.recent(); });
+            QVERIFY(!kept.calls.empty() && kept.calls[0].card.isEmpty() && kept.calls[0].number == number);
+        }
         const QStringList timed = m_modem.log(true), expected = then.mid(then.size() - timed.size());
         for (qsizetype i = 1; ModemDouble::real() && i < timed.size(); ++i) {
             const double gap = timed[i].section(' ', 0, 0).toDouble() - timed[i - 1].section(' ', 0, 0).toDouble(),
