@@ -233,10 +233,9 @@ private slots:
                 + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")))
                 .join(" | "),
             entries.join(" | "), kPatienceMs);
-        if (direct) { // kept with no card, as typed
-            const HistoryResult kept = history::runAndWait([](CallHistory& h) { return h.recent(); });
-            QVERIFY(!kept.calls.empty() && kept.calls[0].card.isEmpty() && kept.calls[0].number == number);
-        }
+        // An emergency call is kept with no card, as typed.
+        const auto kept = history::runAndWait([](CallHistory& h) { return h.recent(); }).calls;
+        QVERIFY(!direct || (!kept.empty() && kept[0].card.isEmpty() && kept[0].number == number));
         const QStringList timed = m_modem.log(true), expected = then.mid(then.size() - timed.size());
         for (qsizetype i = 1; ModemDouble::real() && i < timed.size(); ++i) {
             const double gap = timed[i].section(' ', 0, 0).toDouble() - timed[i - 1].section(' ', 0, 0).toDouble(),
@@ -255,15 +254,10 @@ private slots:
         QTest::addColumn<QString>("service"); // "tel:", or the double's parameters
         QTest::addColumn<bool>("cardKept");
         QTest::addColumn<QString>("outcome"); // "Ended, ": the length the phone service told follows
-        QTest::addColumn<QString>("filled"); // card name, then number
-        QTest::newRow("card still there") << "tel:" << true << "Placed"
-                                          << "Worked|442079460000";
-        QTest::newRow("card gone: the list stays") << "tel:" << false << "Placed"
-                                                   << "|442079460000";
-        QTest::newRow("hung up after a second: its length") << "{}" << true << "Ended, "
-                                                            << "Worked|442079460000";
-        QTest::newRow("never answered") << R"({"active": -1, "end": 300})" << true << "No answer"
-                                        << "Worked|442079460000";
+        QTest::newRow("card still there, handed to tel:") << "tel:" << true << "Placed";
+        QTest::newRow("hung up after a second: its length") << "{}" << true << "Ended, ";
+        QTest::newRow("never answered, card gone: the list stays")
+            << R"({"active": -1, "end": 300})" << false << "No answer";
     }
     void recentCalls()
     {
@@ -293,7 +287,6 @@ private slots:
         Cphonecall placing;
         QVERIFY2(s.run(placing), qPrintable(s.report()));
         s.stop();
-        QCOMPARE(m_opened.size(), int(m_tel));
         QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, kPatienceMs);
         if (outcome == "Ended, ")
             outcome += callDuration(ended[0][2].value<std::optional<std::chrono::seconds>>().value());
@@ -328,7 +321,7 @@ private slots:
         QVERIFY2(row.value(1).contains(
                      QRegularExpression("^442079460000, Worked, .+, " + QRegularExpression::escape(outcome) + "$")),
             qPrintable(row.value(1)));
-        QTEST(filled, "filled");
+        QCOMPARE(filled, (cardKept ? "Worked|" : "|") + QString("442079460000"));
         m_tel = false;
     }
 
