@@ -1,6 +1,7 @@
 #include "CallPlacement.h"
 
 #include "CallScreenDlg.h"
+#include "ConfirmcallDlg.h"
 #include "HomeCountry.h"
 #include "MessageBoxes.h"
 #include "PhoneNumbers.h"
@@ -102,6 +103,9 @@ void watchCallEnds()
 std::int32_t PlaceCall(const std::u16string& dialString, const PHONECALLDISPLAY& display, CallRecord call)
 {
     watchCallEnds();
+    // An emergency call opens no confirmation screen: its failures are told
+    // in the program's own box all the same.
+    InstallCallFailureNotice();
     call.placedAt = QDateTime::currentDateTimeUtc();
     call.outcome = CallOutcome::Placed;
     PHONEMAKECALLINFO info {};
