@@ -12,3 +12,8 @@ add_dependencies(bench_startup bench_startup_home bench_startup_bare)
 # Stacking: home screens stacked through ShowHomeScreen, then Exit.
 add_executable(bench_stacking ${CMAKE_CURRENT_LIST_DIR}/BenchStacking.cpp)
 target_link_libraries(bench_stacking PRIVATE dialerui)
+
+# Recent Calls over 1,000 calls: the history's read against a bare SELECT,
+# and the list's first rows painted.
+add_executable(bench_recent_calls ${CMAKE_CURRENT_LIST_DIR}/BenchRecentCalls.cpp)
+target_link_libraries(bench_recent_calls PRIVATE dialerui Qt6::Sql)

@@ -44,8 +44,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://quorin.org/dialer/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Beyond the libraries: the faces the screens' fonts resolve to.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-liberation2")
+# Beyond the libraries: the faces the screens' fonts resolve to, and Qt SQL's
+# SQLite driver, a plugin that dpkg-shlibdeps cannot see, for the call history.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fonts-liberation2, libqt6sql6-sqlite")
 # Wayland sessions (Linux phones), the modem, tel: handoff to the desktop, the
 # address books of GNOME and Phosh, and Qt's own translations (the message
 # boxes' OK and Cancel): the dialer's own are built in, and without Qt's the

@@ -9,8 +9,8 @@ cd "$(dirname "$0")/.."
 
 # cpack's DEB generator runs dpkg-shlibdeps (dpkg-dev) on what `file` calls
 # an ELF object; the rest builds the program.
-scripts/setup.sh cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev qt6-l10n-tools \
-  libebook1.2-dev libedataserver1.2-dev dpkg-dev file
+scripts/setup.sh cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libphonenumber-dev \
+  qt6-l10n-tools libebook1.2-dev libedataserver1.2-dev dpkg-dev file
 
 # The flags Debian builds its own packages with (hardening, reproducible
 # paths; every hardening option), less -g: cpack strips the symbols anyway.

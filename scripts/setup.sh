@@ -11,6 +11,10 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # Numbers made international against the home country, and emergency
+  # numbers known per country; the call history through Qt SQL's SQLite
+  # driver, a plugin.
+  libphonenumber-dev libqt6sql6-sqlite
   # lrelease builds the translations; Qt's own translations (its message
   # boxes' buttons) are loaded at run time.
   qt6-l10n-tools qt6-translations-l10n

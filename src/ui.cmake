@@ -8,7 +8,9 @@ file(GLOB DIALER_SCREEN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_LIST_DIR}/calling/Phonecall*.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calling/Confirmcall*.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calling/CallScreen*.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/calling/phonebook*.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/calling/phonebook*.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/calling/CallPlacement.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/calling/RecentCalls.cpp)
 
 add_library(dialerui STATIC
   ${DIALER_RESOURCES}
@@ -34,7 +36,7 @@ target_include_directories(dialerui PUBLIC
 target_link_libraries(dialerui PUBLIC cardbook Qt6::Widgets Qt6::DBus)
 set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/app/TelLink.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS DIALER_VERSION="${PROJECT_VERSION}")
-foreach(lib dialstring phoneservice contacts)
+foreach(lib dialstring phoneservice contacts phonenumbers homecountry callhistory)
   if(TARGET ${lib})
     target_link_libraries(dialerui PUBLIC ${lib})
   endif()

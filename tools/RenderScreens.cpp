@@ -5,6 +5,7 @@
 // screen, grown to the width, touch-sized, with the scroll bar where there
 // is one), and also the make-call screen's open card list and open menu.
 #include "CallAudioDaemon.h"
+#include "CallHistory.h"
 #include "CallScreenDlg.h"
 #include "CardFile.h"
 #include "CardScreens.h"
@@ -17,6 +18,7 @@
 #include "PhonecallDlg.h"
 #include "PhoneLayout.h"
 #include "PhoneService.h"
+#include "RecentCalls.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
 #include "Translations.h"
@@ -144,6 +146,30 @@ void renderCallScreen()
     });
 }
 
+// The question for an emergency number typed with a card chosen, then the
+// call on the call screen, with no card.
+void renderEmergencyCall()
+{
+    render<Cphonecall>(QString(), [](QWidget* w) {
+        choose(w, res::IDC_CALL_CARDLIST, QStringLiteral("Europe Saver"));
+        type(w, res::IDC_CALL_NUMBER, QStringLiteral("112"));
+        g_script->box(QMessageBox::Ok, [] {
+            QTest::qWait(30);
+            save(QApplication::activeModalWidget(), QStringLiteral("emergency-question"));
+        });
+        g_script->screen("CCallScreen", [](QWidget* call) {
+            // A second on the clock.
+            auto* timer = call->findChild<QLabel*>(QStringLiteral("ctl%1").arg(res::IDC_CS_TIMER));
+            if (!QTest::qWaitFor([&] { return timer->text() == u"0:01"; }, 20000))
+                std::fprintf(stderr, "the emergency call never connected\n");
+            save(call, QStringLiteral("call-screen-emergency"));
+            call->findChild<QPushButton*>(QStringLiteral("ctl%1").arg(res::IDC_CS_HANGUP))->click();
+        });
+        g_script->closeScreen("CDialerDlg");
+        w->findChild<QPushButton*>(QStringLiteral("ctl1028"))->click();
+    });
+}
+
 void writeCards()
 {
     CardBook book;
@@ -186,6 +212,19 @@ int main(int argc, char* argv[])
         home->findChild<QPushButton*>(QStringLiteral("ctl1006"))->click();
     });
     writeCards();
+    // Calls of the days before, one a favourite; the calls placed below come after them.
+    const auto history = CallHistory::open();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const CallRecord calls[] = {
+        { 0, now.addDays(-3), QStringLiteral("Europe Saver"), QStringLiteral("+442079460001"),
+            QStringLiteral("Doe, Ann"), CallOutcome::Ended, 754, false },
+        { 0, now.addDays(-1), QStringLiteral("World Talk"), QStringLiteral("+81312345678"), {},
+            CallOutcome::NotAnswered, {}, false },
+        { 0, now.addSecs(-60), QStringLiteral("Europe Saver"), QStringLiteral("+4930123456"),
+            QStringLiteral("Weber, Jürgen"), CallOutcome::Placed, {}, false },
+    };
+    for (const CallRecord& c : calls)
+        history->setFavourite(history->record(c).id, c.contact == u"Doe, Ann");
     render<CDialerDlg>(QStringLiteral("home"));
     render<CMainCardDlg>(QStringLiteral("add-card"), [](QWidget* w) {
         type(w, res::IDC_ADD_CARDNAME, QStringLiteral("Night Owl"));
@@ -229,9 +268,10 @@ int main(int argc, char* argv[])
         w->findChild<QPushButton*>(QStringLiteral("ctl1028"))->click();
     });
 
-    if (busUp && startModem(modem))
+    if (busUp && startModem(modem)) {
         renderCallScreen();
-    else
+        renderEmergencyCall();
+    } else
         std::fprintf(stderr, "no ModemManager double: the call screen is not rendered\n");
     for (QProcess* p : { &modem, &bus }) {
         p->kill();
@@ -255,5 +295,13 @@ int main(int argc, char* argv[])
         save(chooser, QStringLiteral("contact-chooser-search"));
     });
     ChooseContact(&cc, *store);
+    script.stop();
+
+    screentest::Script recent;
+    recent.closeScreen("RecentCalls", [](QWidget* list) {
+        QTest::qWait(300);
+        save(list, QStringLiteral("recent-calls"));
+    });
+    ChooseRecentCall(nullptr);
     return 0;
 }

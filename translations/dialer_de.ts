@@ -317,6 +317,10 @@
         <source>Hang up</source>
         <translation>Auflegen</translation>
     </message>
+    <message>
+        <source>Recent Calls</source>
+        <translation>Letzte Anrufe</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
@@ -507,6 +511,77 @@
     <message>
         <source>A call is in progress</source>
         <translation>Ein Anruf läuft</translation>
+    </message>
+    <message>
+        <source>The call was placed, but not saved in Recent Calls: %1</source>
+        <translation>Der Anruf wurde getätigt, aber nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>Recent Calls could not be read, and were moved aside to %1. A new list of recent calls was started.</source>
+        <translation>Die letzten Anrufe waren nicht lesbar und wurden nach %1 verschoben. Eine neue Liste der letzten Anrufe wurde begonnen.</translation>
+    </message>
+    <message>
+        <source>Your change was not saved in Recent Calls: %1</source>
+        <translation>Ihre Änderung wurde nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>%1 is an emergency number: it is called directly, not through the card.</source>
+        <translation>%1 ist eine Notrufnummer: Sie wird direkt angerufen, nicht über die Karte.</translation>
+    </message>
+    <message>
+        <source>How the call ended was not saved in Recent Calls: %1</source>
+        <translation>Wie der Anruf endete, wurde nicht unter „Letzte Anrufe“ gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>Emergency call</source>
+        <translation>Notruf</translation>
+    </message>
+</context>
+<context>
+    <name>RecentCalls</name>
+    <message>
+        <source>Placed</source>
+        <translation>Gewählt</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>Beendet</translation>
+    </message>
+    <message>
+        <source>No answer</source>
+        <translation>Keine Antwort</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Called directly</source>
+        <translation>Direkt angerufen</translation>
+    </message>
+    <message>
+        <source>Favourite</source>
+        <translation>Favorit</translation>
+    </message>
+    <message>
+        <source>Recent Calls</source>
+        <translation>Letzte Anrufe</translation>
+    </message>
+    <message>
+        <source>Add to Favourites</source>
+        <translation>Zu Favoriten hinzufügen</translation>
+    </message>
+    <message>
+        <source>No recent calls</source>
+        <translation>Keine letzten Anrufe</translation>
+    </message>
+    <message>
+        <source>Recent Calls cannot be read: %1</source>
+        <translation>Die letzten Anrufe können nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>Remove from Favourites</source>
+        <translation>Aus Favoriten entfernen</translation>
     </message>
 </context>
 </TS>

@@ -317,6 +317,10 @@
         <source>Hang up</source>
         <translation>Colgar</translation>
     </message>
+    <message>
+        <source>Recent Calls</source>
+        <translation>Llamadas recientes</translation>
+    </message>
 </context>
 <context>
     <name>Messages</name>
@@ -507,6 +511,77 @@
     <message>
         <source>A call is in progress</source>
         <translation>Hay una llamada en curso</translation>
+    </message>
+    <message>
+        <source>The call was placed, but not saved in Recent Calls: %1</source>
+        <translation>La llamada se realizó, pero no se guardó en Llamadas recientes: %1</translation>
+    </message>
+    <message>
+        <source>Recent Calls could not be read, and were moved aside to %1. A new list of recent calls was started.</source>
+        <translation>No se pudieron leer las llamadas recientes y se apartaron en %1. Se empezó una lista nueva de llamadas recientes.</translation>
+    </message>
+    <message>
+        <source>Your change was not saved in Recent Calls: %1</source>
+        <translation>Su cambio no se guardó en Llamadas recientes: %1</translation>
+    </message>
+    <message>
+        <source>%1 is an emergency number: it is called directly, not through the card.</source>
+        <translation>%1 es un número de emergencia: se llama directamente, no a través de la tarjeta.</translation>
+    </message>
+    <message>
+        <source>How the call ended was not saved in Recent Calls: %1</source>
+        <translation>No se guardó en Llamadas recientes cómo terminó la llamada: %1</translation>
+    </message>
+    <message>
+        <source>Emergency call</source>
+        <translation>Llamada de emergencia</translation>
+    </message>
+</context>
+<context>
+    <name>RecentCalls</name>
+    <message>
+        <source>Placed</source>
+        <translation>Realizada</translation>
+    </message>
+    <message>
+        <source>Ended</source>
+        <translation>Finalizada</translation>
+    </message>
+    <message>
+        <source>No answer</source>
+        <translation>Sin respuesta</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Fallida</translation>
+    </message>
+    <message>
+        <source>Called directly</source>
+        <translation>Llamada directa</translation>
+    </message>
+    <message>
+        <source>Favourite</source>
+        <translation>Favorita</translation>
+    </message>
+    <message>
+        <source>Recent Calls</source>
+        <translation>Llamadas recientes</translation>
+    </message>
+    <message>
+        <source>Add to Favourites</source>
+        <translation>Añadir a favoritas</translation>
+    </message>
+    <message>
+        <source>No recent calls</source>
+        <translation>No hay llamadas recientes</translation>
+    </message>
+    <message>
+        <source>Recent Calls cannot be read: %1</source>
+        <translation>No se pueden leer las llamadas recientes: %1</translation>
+    </message>
+    <message>
+        <source>Remove from Favourites</source>
+        <translation>Quitar de favoritas</translation>
     </message>
 </context>
 </TS>

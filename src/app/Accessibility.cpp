@@ -3,7 +3,6 @@
 #include "DialogBase.h"
 #include "ResourceIds.h"
 
-#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -93,11 +92,4 @@ void makeAccessible(CDialogBase& screen)
     for (const auto& [field, format] : kFormatShownBy)
         if (auto* shown = screen.item<QLabel>(format); shown && screen.GetDlgItem(field))
             screen.GetDlgItem(field)->setAccessibleDescription(shown->text());
-}
-
-void giveContactsShortcut(QAction* contacts)
-{
-    // The menu shows it beside the command; the control key keeps it from
-    // typing into the field that has the focus.
-    contacts->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 class CDialogBase;
-class QAction;
 
 // What a screen reader and an on-screen keyboard learn from a screen built
 // from its template: every field and list is the buddy of the label on its
@@ -9,6 +8,3 @@ class QAction;
 // caption; the number field is described by the format shown under it; and
 // each field asks for the keyboard its typing rule calls for.
 void makeAccessible(CDialogBase& screen);
-
-// The Contacts command's shortcut, shown beside it in the Phonebook menu.
-void giveContactsShortcut(QAction* contacts);

@@ -1,5 +1,6 @@
 #include "DialerDlg.h"
 
+#include "CallPlacement.h"
 #include "CardFile.h"
 #include "ConfirmcallDlg.h"
 #include "DeletecardDlg.h"
@@ -140,6 +141,11 @@ void OpenMakeCallFor(const QString& number)
 {
     CardBook book;
     CardFile::load(book);
+    // An emergency number needs no card: it is called directly.
+    if (book.count() == 0 && IsEmergencyNumber(number)) {
+        OfferEmergencyCall(CDialogBase::topScreen(), number, {});
+        return;
+    }
     if (book.count() == 0) {
         AppMessageBox(QCoreApplication::translate("Messages", "Card is not Available"));
         return;

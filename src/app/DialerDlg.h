@@ -51,7 +51,8 @@ void ShowHomeScreen();
 
 // What the home screen's Make Call does, for a number from a tel: link: a
 // make-call screen with the number filled in over the screen on top, or
-// "Card is not Available" when the card file has no card.
+// "Card is not Available" when the card file has no card; an emergency
+// number is then offered to be called directly.
 void OpenMakeCallFor(const QString& number);
 
 // The application object: runs the first home screen.

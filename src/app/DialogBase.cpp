@@ -15,6 +15,7 @@
 #include <QFontDatabase>
 #include <QImageReader>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -470,14 +471,17 @@ QMenuBar* CDialogBase::CreateMenuBar()
     m_menuBar = new QMenuBar(this);
     m_menuBar->setNativeMenuBar(false);
     QMenu* popup = m_menuBar->addMenu(templateText(tpl.popupText));
-    QAction* action = popup->addAction(templateText(tpl.commandText));
-    action->setData(tpl.commandId);
-    giveContactsShortcut(action);
-    connect(action, &QAction::triggered, this, [this, id = tpl.commandId] {
-        for (const MessageEntry& entry : messageMap())
-            if (entry.code == MessageEntry::Command && entry.id == id)
-                entry.handler(*this);
-    });
+    for (const MenuCommand& command : tpl.commands) {
+        QAction* action = popup->addAction(templateText(command.text));
+        action->setData(command.id);
+        // The menu shows it beside the command.
+        action->setShortcut(QKeySequence(command.shortcut));
+        connect(action, &QAction::triggered, this, [this, id = command.id] {
+            for (const MessageEntry& entry : messageMap())
+                if (entry.code == MessageEntry::Command && entry.id == id)
+                    entry.handler(*this);
+        });
+    }
     phonelayout::touchMenuBar(*this, m_menuBar);
     // The handheld kept its menu bar below the screen, as a soft-key bar.
     const int h = m_menuBar->sizeHint().height();

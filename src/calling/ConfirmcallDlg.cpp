@@ -1,6 +1,6 @@
 #include "ConfirmcallDlg.h"
 
-#include "CallScreenDlg.h"
+#include "CallPlacement.h"
 #include "DialerDlg.h"
 #include "DialString.h"
 #include "MessageBoxes.h"
@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 #include <QLabel>
-#include <QTimer>
 
 #include <string>
 
@@ -98,29 +97,24 @@ void CConfirmcall::OnPlaceCall()
         AppMessageBox(QCoreApplication::translate("Messages", composed.failureMessage));
         return;
     }
-    // The call screen shows what this screen showed, and the PIN as dots.
-    const std::u16string cardName = GetDlgItemText(res::IDC_CONFIRM_CARDNAME).toStdU16String(),
-                         number = GetDlgItemText(res::IDC_CONFIRM_NUMBER).toStdU16String(),
-                         contact = GetDlgItemText(res::IDC_CONFIRM_CONTACT).toStdU16String();
-    const PHONECALLDISPLAY display { cardName.c_str(), number.c_str(), contact.c_str(),
+    // The call screen shows what this screen showed, and the PIN as dots;
+    // the history keeps the same texts, without the PIN.
+    const QString cardName = GetDlgItemText(res::IDC_CONFIRM_CARDNAME),
+                  number = GetDlgItemText(res::IDC_CONFIRM_NUMBER), contact = GetDlgItemText(res::IDC_CONFIRM_CONTACT);
+    const std::u16string shownCard = cardName.toStdU16String(), shownNumber = number.toStdU16String(),
+                         shownContact = contact.toStdU16String();
+    const PHONECALLDISPLAY display { shownCard.c_str(), shownNumber.c_str(), shownContact.c_str(),
         static_cast<std::uint32_t>(composed.pinOffset), static_cast<std::uint32_t>(composed.pinLength) };
-    PHONEMAKECALLINFO info {};
-    info.cbSize = sizeof info;
-    info.dwFlags = PMCF_DEFAULT;
-    info.pszDestAddress = composed.dialString.c_str();
-    info.pszCalledParty = u"";
-    info.pDisplay = &display;
     m_placing = true;
-    const std::int32_t status = PhoneMakeCall(&info);
+    const std::int32_t status
+        = PlaceCall(composed.dialString, display, { 0, {}, cardName, number, contact, {}, {}, false });
     m_placing = false;
     if (status < 0 && status != kPhoneCallCancelled) {
         AppMessageBox(PhoneLastError());
         return;
     }
-    // The fresh home screen comes as before; the call screen shows over it
-    // for the call's life, from inside the home screen's loop.
-    if (const quint64 id = status >= 0 ? PhoneLastCallId() : 0)
-        QTimer::singleShot(0, qApp, [id] { ShowCallScreen(id); });
+    // The fresh home screen comes as before, and a call through the modem
+    // shows over it.
     ShowHomeScreen();
 }
 

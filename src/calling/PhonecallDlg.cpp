@@ -1,10 +1,15 @@
 #include "PhonecallDlg.h"
 
+#include "CallPlacement.h"
 #include "CardFile.h"
 #include "ConfirmcallDlg.h"
 #include "DialerDlg.h"
+#include "HomeCountry.h"
 #include "MessageBoxes.h"
 #include "phonebook.h"
+#include "PhoneMakeCall.h"
+#include "PhoneNumbers.h"
+#include "RecentCalls.h"
 #include "ResourceIds.h"
 
 #include <QComboBox>
@@ -67,6 +72,7 @@ const MessageMap& Cphonecall::messageMap() const
 {
     static const MessageMap map = {
         OnCommand(res::ID_PHONEBOOK_CONTACTS, &Cphonecall::OnContacts),
+        OnCommand(res::ID_PHONEBOOK_RECENT, &Cphonecall::OnRecentCalls),
         OnClicked(res::IDC_CALL_DIAL, &Cphonecall::OnDial),
         OnClicked(res::IDC_CALL_CANCEL, &Cphonecall::OnReturnHome),
         OnSelChange(res::IDC_CALL_CARDLIST, &Cphonecall::OnSelchangeCardList),
@@ -84,9 +90,24 @@ bool Cphonecall::OnInitDialog()
     for (int i = 0; i < listedCards(loaded); ++i)
         AddString(res::IDC_CALL_CARDLIST, QString::fromStdU16String(m_book.slot(i).cardName));
     LimitText(res::IDC_CALL_NUMBER, kNumberLimit);
-    if (!m_linkNumber.isEmpty())
-        SetDlgItemText(res::IDC_CALL_NUMBER, m_linkNumber);
+    // Numbers from contacts and links are read against the home country,
+    // which the modem's network may have changed since the last screen.
+    HomeCountry::instance().refresh();
+    numbers::preload();
+    if (!m_linkNumber.isEmpty()) {
+        showLinkNumber();
+        connect(&HomeCountry::instance(), &HomeCountry::changed, this, &Cphonecall::showLinkNumber);
+    }
     return false; // the first tab stop, Dial, takes the focus
+}
+
+void Cphonecall::showLinkNumber()
+{
+    // Once the user has changed the number, it is theirs.
+    if (!m_linkShown.isNull() && GetDlgItemText(res::IDC_CALL_NUMBER) != m_linkShown)
+        return;
+    m_linkShown = numbers::boxForm(m_linkNumber, m_linkNumber, HomeCountry::instance().current());
+    SetDlgItemText(res::IDC_CALL_NUMBER, m_linkShown);
 }
 
 void Cphonecall::OnSelchangeCardList()
@@ -117,6 +138,12 @@ void Cphonecall::OnSelchangeCardList()
 
 void Cphonecall::OnDial()
 {
+    // An emergency number never goes through a card, and needs none chosen.
+    if (const QString number = GetDlgItemText(res::IDC_CALL_NUMBER); IsEmergencyNumber(number)) {
+        if (OfferEmergencyCall(this, number, GetDlgItemText(res::IDC_CALL_CONTACTNAME)))
+            ShowHomeScreen();
+        return;
+    }
     if (GetDlgItemText(res::IDC_CALL_CARDNAME).size() < 1) {
         AppMessageBox(QCoreApplication::translate("Messages", "Please select card"));
         return;
@@ -136,7 +163,34 @@ void Cphonecall::OnContacts()
     picker.PickContact();
 }
 
+void Cphonecall::OnRecentCalls()
+{
+    const std::optional<CallRecord> chosen = ChooseRecentCall(this);
+    if (!chosen)
+        return;
+    SetDlgItemText(res::IDC_CALL_NUMBER, chosen->number);
+    SetDlgItemText(res::IDC_CALL_CONTACTNAME, chosen->contact);
+    // The card when the book still has one of that name, chosen as the user
+    // would choose it; otherwise the list stays as it was.
+    const int index = m_cardList->findText(chosen->card, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (chosen->card.isEmpty() || index < 0)
+        return;
+    m_cardList->setCurrentIndex(index);
+    OnSelchangeCardList();
+}
+
 void Cphonecall::OnReturnHome()
 {
     ShowHomeScreen();
+}
+
+void Cphonecall::reject()
+{
+    // The screen cannot end under an emergency call's placement: Escape and
+    // the close button stop the placement, as Cancel does on the
+    // confirmation screen.
+    if (EmergencyCallUnderWay())
+        PhoneCancelMakeCall();
+    else
+        CDialogBase::reject();
 }

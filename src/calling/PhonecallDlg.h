@@ -23,6 +23,8 @@ public:
     explicit Cphonecall(QWidget* parent = nullptr, const QString& number = {});
     ~Cphonecall() override;
 
+    void reject() override;
+
 protected:
     bool OnInitDialog() override;
     void DoDataExchange() override;
@@ -32,9 +34,13 @@ protected:
 
 private:
     void OnContacts();
+    void OnRecentCalls();
     void OnDial();
     void OnSelchangeCardList();
     void OnReturnHome();
+    // The link's number as the number box shows it: international against
+    // the home country, which the modem may name only after the box is shown.
+    void showLinkNumber();
 
     QLineEdit* m_phoneNumber = nullptr;
     QComboBox* m_cardList = nullptr;
@@ -47,6 +53,7 @@ private:
     QLabel* m_pauseBeforePin = nullptr;
     QLabel* m_prefix = nullptr;
     QString m_linkNumber;
+    QString m_linkShown; // what showLinkNumber() last put in the box
     // The make-call screen this one displaced in g_pPhonecallDlg.
     QPointer<Cphonecall> m_previous;
 };

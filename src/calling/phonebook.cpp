@@ -2,7 +2,9 @@
 
 #include "ContactChooser.h"
 #include "ContactStore.h"
+#include "HomeCountry.h"
 #include "PhonecallDlg.h"
+#include "PhoneNumbers.h"
 #include "ResourceIds.h"
 
 #include <array>
@@ -55,7 +57,9 @@ void phonebook::ReadChosenContact()
     m_mobile = contact->mobile;
     if (m_mobile.isEmpty())
         return;
-    m_mobile = CleanPhoneNumber(m_mobile);
+    // Read against the home country: a number stored in its national form
+    // would go through a card's prefix as a wrong number.
+    m_mobile = numbers::boxForm(m_mobile, CleanPhoneNumber(m_mobile), HomeCountry::instance().current());
     m_fileAs = contact->fileAs;
     // The make-call screen that ran this pick is still open beneath it.
     if (!g_pPhonecallDlg)

@@ -1,6 +1,7 @@
 #include "ContactChooser.h"
 
 #include "ContactStore.h"
+#include "ListDialog.h"
 
 #include <QAbstractListModel>
 #include <QApplication>
@@ -10,12 +11,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStringMatcher>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -27,7 +25,6 @@
 namespace {
 
 constexpr int kNumbersRole = Qt::UserRole + 1;
-int g_touchTargetHeight = 0;
 
 bool isPhoneChar(QChar c)
 {
@@ -199,86 +196,6 @@ private:
     std::vector<std::pair<Query, std::vector<int>>> m_history;
 };
 
-namespace {
-
-// Two lines per contact: the name, and below it the numbers in a smaller,
-// quieter face.
-class ContactDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QStyleOptionViewItem opt(option);
-        initStyleOption(&opt, index);
-        const QString name = opt.text;
-        opt.text.clear();
-        const QWidget* widget = opt.widget;
-        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
-
-        const bool selected = opt.state.testFlag(QStyle::State_Selected);
-        const QFont small = smallFont(opt.font);
-        const int nameHeight = opt.fontMetrics.height();
-        // A row made taller for touch keeps its two lines in the middle.
-        const int natural = nameHeight + QFontMetrics(small).height() + padding(opt);
-        const int extra = std::max(0, opt.rect.height() - natural) / 2;
-        const QRect r = opt.rect.adjusted(padding(opt), padding(opt) / 2 + extra, -padding(opt), -padding(opt) / 2);
-
-        painter->save();
-        painter->setFont(opt.font);
-        painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        const QRect nameRect(r.left(), r.top(), r.width(), nameHeight);
-        drawLine(painter, nameRect, opt.fontMetrics, name);
-
-        QString numbers = index.data(kNumbersRole).toString();
-        if (numbers.isEmpty())
-            numbers = ContactChooser::tr("No phone number");
-        QColor quiet = opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-        quiet.setAlphaF(0.65f);
-        painter->setFont(small);
-        painter->setPen(quiet);
-        const QFontMetrics smallMetrics(small);
-        const QRect numbersRect(r.left(), nameRect.bottom() + 1, r.width(), smallMetrics.height());
-        drawLine(painter, numbersRect, smallMetrics, numbers);
-        painter->restore();
-    }
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
-    {
-        const QFontMetrics smallMetrics(smallFont(option.font));
-        return { option.fontMetrics.averageCharWidth() * 24,
-            std::max(g_touchTargetHeight, option.fontMetrics.height() + smallMetrics.height() + padding(option)) };
-    }
-
-private:
-    static int padding(const QStyleOptionViewItem& option) { return option.fontMetrics.height() / 2; }
-
-    // A line of text at the left of rect, centred in its height and elided
-    // when too wide. Eliding measures the text, which costs as much as
-    // drawing it; a text in Latin-1 (the font's own glyphs, no wider than its
-    // widest) that would fit even in its widest glyphs needs no measuring.
-    static void drawLine(QPainter* painter, const QRect& rect, const QFontMetrics& metrics, const QString& text)
-    {
-        const bool latin1 = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
-        const bool fits = latin1 && text.size() * qsizetype(metrics.maxWidth()) <= rect.width();
-        const QString shown = fits ? text : metrics.elidedText(text, Qt::ElideRight, rect.width());
-        painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, shown);
-    }
-
-    static QFont smallFont(const QFont& base)
-    {
-        QFont f(base);
-        if (f.pointSizeF() > 0)
-            f.setPointSizeF(f.pointSizeF() * 0.88);
-        else
-            f.setPixelSize(std::max(8, f.pixelSize() * 7 / 8));
-        return f;
-    }
-};
-
-} // namespace
-
 ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     : QDialog(parent)
     , m_store(store)
@@ -300,7 +217,7 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     m_list->setAccessibleName(windowTitle());
     // Uniform rows let the view lay out 100,000 rows without asking each one.
     m_list->setUniformItemSizes(true);
-    m_list->setItemDelegate(new ContactDelegate(m_list));
+    m_list->setItemDelegate(new TwoLineDelegate(kNumbersRole, tr("No phone number"), m_list));
     m_list->setModel(m_model);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -327,7 +244,7 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     m_ok->setDefault(true);
 
     for (QWidget* w : std::initializer_list<QWidget*> { m_search, m_ok, buttons->button(QDialogButtonBox::Cancel) })
-        w->setMinimumHeight(g_touchTargetHeight);
+        w->setMinimumHeight(TwoLineDelegate::touchTargetHeight());
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_search);
@@ -353,15 +270,7 @@ ContactChooser::ContactChooser(const ContactStore& store, QWidget* parent)
     storeReady();
     m_search->setFocus();
 
-    // A phone screen is used whole; a desktop gets a window the size of a
-    // phone book page.
-    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
-    const QSize available = screen != nullptr ? screen->availableGeometry().size() : QSize(1024, 768);
-    const int line = fontMetrics().height();
-    const QSize wanted(line * 28, line * 38);
-    if (available.width() < wanted.width() * 3 / 2 || available.height() < wanted.height())
-        setWindowState(Qt::WindowMaximized);
-    resize(wanted.boundedTo(available));
+    fitListDialog(*this, parent);
 }
 
 ContactChooser::~ContactChooser() = default;
@@ -373,7 +282,7 @@ int ContactChooser::visibleCount() const
 
 void ContactChooser::setTouchTargetHeight(int pixels)
 {
-    g_touchTargetHeight = pixels;
+    TwoLineDelegate::setTouchTargetHeight(pixels);
 }
 
 QString ContactChooser::leftOutText(const ContactsLeftOut& left)

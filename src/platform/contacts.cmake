@@ -17,6 +17,7 @@ if(NOT TARGET contacts)
     ${CMAKE_CURRENT_LIST_DIR}/ContactList.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ContactStore.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ContactChooser.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ListDialog.cpp
   )
   target_include_directories(contacts PUBLIC ${CMAKE_CURRENT_LIST_DIR})
   target_link_libraries(contacts PUBLIC contacts_core Qt6::Core Qt6::Widgets PRIVATE contacts_eds)

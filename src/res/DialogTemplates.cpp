@@ -188,7 +188,13 @@ const std::vector<int>& dialogTemplateIds()
 
 const MenuTemplate& phonebookMenu()
 {
+    // The control key keeps a shortcut from typing into the field that has the focus.
     static const MenuTemplate menu { QStringLiteral(QT_TRANSLATE_NOOP("DialogTemplates", "Phonebook")),
-        QStringLiteral(QT_TRANSLATE_NOOP("DialogTemplates", "Contacts")), res::ID_PHONEBOOK_CONTACTS };
+        {
+            { QStringLiteral(QT_TRANSLATE_NOOP("DialogTemplates", "Contacts")), res::ID_PHONEBOOK_CONTACTS,
+                Qt::CTRL | Qt::Key_P },
+            { QStringLiteral(QT_TRANSLATE_NOOP("DialogTemplates", "Recent Calls")), res::ID_PHONEBOOK_RECENT,
+                Qt::CTRL | Qt::Key_R },
+        } };
     return menu;
 }

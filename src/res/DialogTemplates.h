@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeyCombination>
 #include <QRect>
 #include <QString>
 
@@ -55,10 +56,15 @@ struct DialogTemplate {
 const DialogTemplate& dialogTemplate(int id);
 const std::vector<int>& dialogTemplateIds();
 
-// Menu 134: one top-level item opening a pop-up with one command.
+// Menu 134: one top-level item opening a pop-up of commands, each with the
+// shortcut shown beside it.
+struct MenuCommand {
+    QString text;
+    int id;
+    QKeyCombination shortcut;
+};
 struct MenuTemplate {
     QString popupText;
-    QString commandText;
-    int commandId;
+    std::vector<MenuCommand> commands;
 };
 const MenuTemplate& phonebookMenu();

@@ -19,6 +19,7 @@ constexpr int IDB_LOGO = 129;
 constexpr int IDR_MAINFRAME = 131; // group icon
 constexpr int IDR_MENU_PHONEBOOK = 134;
 constexpr int ID_PHONEBOOK_CONTACTS = 32772;
+constexpr int ID_PHONEBOOK_RECENT = 32773; // beside Contacts: the calls placed
 
 // Dialog ending commands.
 constexpr int IDOK = 1;

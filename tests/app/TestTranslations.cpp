@@ -51,7 +51,8 @@ struct Collector : QObject {
                 for (int k = -1; k < c->count(); ++k)
                     shown << (k < 0 ? c->placeholderText() : c->itemText(k));
             if (auto* bar = qobject_cast<QMenuBar*>(all[i]))
-                shown << bar->actions()[0]->text() << bar->actions()[0]->menu()->actions()[0]->text();
+                for (QAction* a : bar->actions() + bar->actions()[0]->menu()->actions())
+                    shown << a->text();
             for (int k = 0; k < shown.size() && all[i]->isVisibleTo(win); ++k) {
                 texts[at + QStringLiteral("%1.%2").arg(i).arg(k)] = shown[k];
                 if (i && qobject_cast<CDialogBase*>(win) && !fits(all[i], shown[k]))
@@ -74,7 +75,7 @@ const Flow kFlows[] = {
         "1020=1 #1022 ok add 1016=9 #1022 cancel home" },
     { "edit", &run<CEditcard>, "#1059 ok 1048>7 1054=8 #1059 ok home 1054=9 #1059 cancel home" },
     { "delete", &run<CDeletecard>, "#1043 ok 1045>7 #1043 cancel home" },
-    { "make call", &run<Cphonecall>, "#1028 ok 1034>7 #1028 ok 1031=5550123 #1028 confirm" },
+    { "make call", &run<Cphonecall>, "#1028 ok 1034>7 #1028 ok 1031=5550123 #1028 confirm &1 recent" },
 };
 
 } // namespace

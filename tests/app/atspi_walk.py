@@ -2,8 +2,9 @@
 # on a make-call screen, then Cancel, Add Telvane, Add with nothing typed (a
 # message box) and OK. Every text field and list must be named by its label
 # (or, the PIN, by its row's), the logo by the product, the number field
-# described by its format, the box's text readable, and the contacts entry
-# must announce its shortcut. Usage: atspi_walk.py LANGUAGE (C or es).
+# described by its format, the box's text readable, and the Contacts and
+# Recent Calls entries must announce their shortcuts. Usage: atspi_walk.py
+# LANGUAGE (C or es).
 import sys, time
 import pyatspi
 
@@ -73,9 +74,9 @@ def check(window):
 
 call = screen(number)
 check(call)
-items = [n for n in nodes(call) if n.getRoleName() == "menu item"]
-if not any("P" in n.queryAction().getKeyBinding(0) for n in items):
-    faults.append(f"no menu entry announces a shortcut: {[(n.name, n.queryAction().getKeyBinding(0)) for n in items]}")
+items = [n for n in nodes(call) if n.getRoleName() == "menu item"][1:]  # Phonebook's Contacts and Recent Calls
+if len(items) != 2 or not all(n.queryAction().getKeyBinding(0) for n in items):
+    faults.append(f"a menu entry announces no shortcut: {[(n.name, n.queryAction().getKeyBinding(0)) for n in items]}")
 press(call, cancel)
 press(screen(add_card), add_card)
 form = screen(add)

@@ -1,11 +1,16 @@
 #include "CallAudioDaemon.h"
+#include "CallHistory.h"
 #include "CallScreenDlg.h"
 #include "DialerDlg.h"
 #include "ModemDouble.h"
+#include "PhonecallDlg.h"
 #include "PhoneService.h"
 #include "PhoneServiceMessages.h"
 #include "ResourceIds.h"
 #include "ScreenScript.h"
+
+#include <QLabel>
+#include <QListView>
 
 using namespace screentest;
 
@@ -59,6 +64,11 @@ private slots:
         m_modem.stopMock();
         QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, kPatienceMs);
         m_opened.clear();
+        QVERIFY(history::waitForIdle(kPatienceMs));
+        const QString history = m_data.dir.filePath("dialer/history.sqlite");
+        for (const char* suffix : { "", "-wal", "-shm" })
+            QFile::remove(history + suffix);
+        QDir(history).removeRecursively();
     }
 
     void call_data()
@@ -73,6 +83,7 @@ private slots:
         // "call:a,b": the call screen, where the steps a, b are played (see onCallScreen); "exit:" a home screen
         // over it where Exit is pressed; "box!": a box answered Cancel
         QTest::addColumn<QStringList>("then");
+        QTest::addColumn<QString>("number");
         const QString box = "box:", home = "screen:CDialerDlg", call = "CreateCall 8005550100", atd = "ATD8005550100;",
                       hangup = "AT+CHLD=11", notSent = phone::messages::kTonesNotSent;
         QStringList pin { "AT+VTS=1 ~6", "AT+VTS=2", "AT+VTS=3", "AT+VTS=4" }, destination { "AT+VTS=0 ~9" };
@@ -81,6 +92,10 @@ private slots:
         struct Row {
             const char *tag, *card, *service;
             QStringList then;
+            const char* number = "+44(20)7946-0000"; // typed
+        };
+        const auto emergency = [](const char* n) {
+            return QString("box:%1 is an emergency number: it is called directly, not through the card.").arg(n);
         };
         const QList<Row> rows = {
             { "Ok dials", "Intl", "tel:", { home, "tel:8005550100,,1234,,,011442079460000" } },
@@ -90,6 +105,14 @@ private slots:
                 { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
             { "Escape while it starts: home, deleted", "Intl", R"({"delay": {"Start": 2000}}|Escape)",
                 { home, call, "DeleteCall /org/freedesktop/ModemManager1/Call/1" } },
+            { "emergency: the number alone, no card", "", "{}",
+                { emergency("9-1-1"), "call:says Emergency call,says 9-1-1,says Connected,hangup", home,
+                    "CreateCall 911" },
+                "9-1-1" },
+            { "emergency, no modem: tel: handler", "Intl", "tel:", { emergency("9-1-1"), home, "tel:911" }, "9-1-1" },
+            { "history not written: the call goes, told", "Intl", "tel:|unwritable",
+                { "box:The call was placed, but not saved in Recent Calls: unable to open database file", home,
+                    "tel:8005550100,,1234,,,011442079460000" } },
         };
         const QString pinDots = "\u2022\u2022\u2022\u2022", endedMid = phone::messages::kCallEndedMidTones;
         const QList<Row> real = {
@@ -129,16 +152,26 @@ private slots:
                     box + phone::messages::kTonesRefused + "\nUnknown error\n" + notSent + pinDots.left(2)
                         + " 011442079460000",
                     home, atd, "ACTIVE", pin[0], pin[1], pin[2], hangup } },
+            { "emergency: never through the card", "Intl", "mm:0 -1",
+                { emergency("911"), "call:says Emergency call,says Connected,hangup", home, "ATD911;", "ACTIVE",
+                    hangup },
+                "911" },
         };
         for (const auto& r : ModemDouble::real() ? real : rows)
-            QTest::newRow(r.tag) << r.card << r.service << r.then;
+            QTest::newRow(r.tag) << r.card << r.service << r.then << QString(r.number);
     }
 
     void call()
     {
         QFETCH(QString, service);
         QFETCH(QStringList, then);
+        QFETCH(QString, number);
         const QString press = service.section('|', 1);
+        // An emergency number has no confirmation screen.
+        const bool direct = then[0].contains("emergency");
+        // The history's file cannot be made: a folder stands in its way.
+        if (press == "unwritable")
+            QDir().mkpath(m_data.dir.filePath("dialer/history.sqlite"));
         service = service.section('|', 0, 0);
         m_tel = service == "tel:" || service.startsWith("mm");
         if (service.startsWith('{'))
@@ -151,15 +184,16 @@ private slots:
         Script s;
         QFETCH(QString, card);
         m_pin = card != "Pin Less";
-        s.closeScreen("CDialerDlg", [](QWidget* home) { click(home, res::IDC_MAKECALL); })
-            .closeScreen("Cphonecall",
-                [&](QWidget* call) {
-                    QVERIFY(choose(call, res::IDC_CALL_CARDLIST, card));
-                    type(call, res::IDC_CALL_NUMBER, "+44(20)7946-0000");
-                    click(call, res::IDC_CALL_DIAL);
-                })
-            .closeScreen("CConfirmcall", [this, press](QWidget* confirm) {
-                if (!press.isEmpty())
+        s.closeScreen("CDialerDlg", [](QWidget* home) {
+             click(home, res::IDC_MAKECALL);
+         }).closeScreen("Cphonecall", [&](QWidget* call) {
+            QVERIFY(card.isEmpty() || choose(call, res::IDC_CALL_CARDLIST, card));
+            type(call, res::IDC_CALL_NUMBER, number);
+            click(call, res::IDC_CALL_DIAL);
+        });
+        if (!direct)
+            s.closeScreen("CConfirmcall", [this, press](QWidget* confirm) {
+                if (press == "Cancel" || press == "Escape")
                     m_press = [confirm, press] {
                         click(confirm, res::IDC_CONFIRM_OK);
                         press == "Escape" ? QTest::keyClick(confirm, Qt::Key_Escape)
@@ -187,18 +221,21 @@ private slots:
         home.DoModal();
         QVERIFY2(s.errors().isEmpty() && s.finished(), qPrintable(s.report()));
         // Failures are told in the application's own box.
-        QCOMPARE(
-            boxNames.count("AppMessageBox"), then.filter(QRegularExpression("^box:(?!Hang up|Are you|A call)")).size());
+        QCOMPARE(boxNames.count("AppMessageBox"),
+            then.filter(QRegularExpression("^box:(?!Hang up|Are you|A call|[-\\d]+ is an emer)")).size());
         const QStringList entries = QStringList(then)
                                         .replaceInStrings(QRegularExpression(" ~\\d+$"), QString())
                                         .replaceInStrings(QRegularExpression("^call:.*"), "screen:CCallScreen")
                                         .replaceInStrings(QRegularExpression("^exit:$"), "screen:CDialerDlg")
                                         .replaceInStrings(QRegularExpression("^box!"), "box:");
         QTRY_COMPARE_WITH_TIMEOUT(
-            (s.log().mid(3) + m_opened
+            (s.log().mid(direct ? 2 : 3) + m_opened
                 + m_modem.log().filter(QRegularExpression("^(CreateCall|SendDtmf|DeleteCall|A|NO)")))
                 .join(" | "),
             entries.join(" | "), kPatienceMs);
+        // An emergency call is kept with no card, as typed.
+        const auto kept = history::runAndWait([](CallHistory& h) { return h.recent(); }).calls;
+        QVERIFY(!direct || (!kept.empty() && kept[0].card.isEmpty() && kept[0].number == number));
         const QStringList timed = m_modem.log(true), expected = then.mid(then.size() - timed.size());
         for (qsizetype i = 1; ModemDouble::real() && i < timed.size(); ++i) {
             const double gap = timed[i].section(' ', 0, 0).toDouble() - timed[i - 1].section(' ', 0, 0).toDouble(),
@@ -207,6 +244,85 @@ private slots:
             // with room for a loaded machine under the sanitizers.
             QVERIFY2(about == 0 || (gap > about - 0.1 && gap < about * 1.9), qPrintable(expected[i]));
         }
+    }
+
+    // The worked example, then Phonebook > Recent Calls on a new make-call screen: the row names the card and
+    // how the call ended, and choosing it fills the card, when the book still has it, and the number. The
+    // history never holds the PIN.
+    void recentCalls_data()
+    {
+        QTest::addColumn<QString>("service"); // "tel:", or the double's parameters
+        QTest::addColumn<bool>("cardKept");
+        QTest::addColumn<QString>("outcome"); // "Ended, ": the length the phone service told follows
+        QTest::newRow("card still there, handed to tel:") << "tel:" << true << "Placed";
+        QTest::newRow("hung up after a second: its length") << "{}" << true << "Ended, ";
+        QTest::newRow("never answered, card gone: the list stays")
+            << R"({"active": -1, "end": 300})" << false << "No answer";
+    }
+    void recentCalls()
+    {
+        QFETCH(QString, service);
+        QFETCH(bool, cardKept);
+        QFETCH(QString, outcome);
+        const CardRecord worked = card(u"Worked", u"8005550100", u"9731", u"3", u"011", u"2");
+        writeCards({ worked, card(u"Other") });
+        m_tel = service == "tel:";
+        if (!m_tel)
+            m_modem.startMock(service);
+        QSignalSpy ended(&phone::PhoneService::instance(), &phone::PhoneService::callEnded);
+        Script s;
+        s.closeScreen("Cphonecall", [](QWidget* call) {
+             QVERIFY(choose(call, res::IDC_CALL_CARDLIST, "Worked"));
+             type(call, res::IDC_CALL_NUMBER, "442079460000");
+             click(call, res::IDC_CALL_DIAL);
+         }).closeScreen("CConfirmcall", [](QWidget* confirm) { click(confirm, res::IDC_CONFIRM_OK); });
+        if (outcome == "Ended, ")
+            s.screen("CCallScreen", [](QWidget* call) {
+                QTRY_VERIFY_WITH_TIMEOUT(ctl<QLabel>(call, res::IDC_CS_TIMER)->text() >= "0:01", kPatienceMs);
+                click(call, res::IDC_CS_HANGUP);
+            });
+        else if (!m_tel) // the call screen closes itself, once the end of the call is told
+            s.screen("CCallScreen", [](QWidget*) {}).box(QMessageBox::Ok);
+        s.closeScreen("CDialerDlg");
+        Cphonecall placing;
+        QVERIFY2(s.run(placing), qPrintable(s.report()));
+        s.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, kPatienceMs);
+        if (outcome == "Ended, ")
+            outcome += callDuration(ended[0][2].value<std::optional<std::chrono::seconds>>().value());
+        QVERIFY(history::waitForIdle(kPatienceMs));
+        QByteArray kept;
+        for (const char* suffix : { "", "-wal" }) {
+            QFile file(m_data.dir.filePath(QString("dialer/history.sqlite") + suffix));
+            kept += file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }
+        QVERIFY(kept.contains("442079460000") && !kept.contains("9731"));
+        if (!cardKept)
+            writeCards({ card(u"Other") });
+
+        QStringList row;
+        Script recent;
+        recent
+            .closeScreen("Cphonecall",
+                [](QWidget*) { QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::Key_R)); })
+            .screen("RecentCalls", [&row](QWidget* list) {
+                auto* view = list->findChild<QListView*>("calls");
+                QTRY_COMPARE(view->model()->rowCount(), 1);
+                const QModelIndex first = view->model()->index(0, 0);
+                row << first.data().toString() << first.data(Qt::AccessibleTextRole).toString();
+                QTest::keyClick(view, Qt::Key_Return);
+            });
+        Cphonecall call;
+        QString filled;
+        QObject::connect(&call, &QDialog::finished,
+            [&] { filled = text(&call, res::IDC_CALL_CARDNAME) + "|" + text(&call, res::IDC_CALL_NUMBER); });
+        QVERIFY2(recent.run(call), qPrintable(recent.report()));
+        QCOMPARE(row.value(0), "442079460000");
+        QVERIFY2(row.value(1).contains(
+                     QRegularExpression("^442079460000, Worked, .+, " + QRegularExpression::escape(outcome) + "$")),
+            qPrintable(row.value(1)));
+        QCOMPARE(filled, (cardKept ? "Worked|" : "|") + QString("442079460000"));
+        m_tel = false;
     }
 
 private:

@@ -14,7 +14,7 @@ foreach(row "worked example" "Pin Less: asked before any tone" "far end gone bef
     "keypad tones after the sequence's, Escape hangs up"
     "Exit with a call up asks to hang up first"
     "GNOME Calls beside it: it starts the call, every tone goes" "polkit says no"
-    "a tone refused: the rest named, PIN as dots")
+    "a tone refused: the rest named, PIN as dots" "emergency: never through the card")
   add_test(NAME "test_callflow_real: ${row}" COMMAND test_callflow "call:${row}")
   set_tests_properties("test_callflow_real: ${row}" PROPERTIES TIMEOUT 300 ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/runtime;QT_FATAL_WARNINGS=0;DIALER_REAL_MODEMMANAGER=1")

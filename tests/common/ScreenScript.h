@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -219,11 +220,12 @@ private:
 // inside a text):
 //   1016=Work       empties control 1016 and types "Work" into it
 //   1018>Pin~Base   chooses the entry of list 1018 with the arrow keys
-//   #1022           clicks control 1022; the window steps right after it are
-//                   the windows expected over the screen during that click:
+//   #1022           clicks control 1022 (&1: the Phonebook menu's second
+//                   command); the window steps right after it are the
+//                   windows expected over the screen during that click:
 //     ok, cancel    a message box, answered (with "!", noted first as
 //                   "as:<caption> warning|plain OK|OK Cancel")
-//     home, add     a home or add-card screen, closed at once
+//     home, add     a home or add-card screen (or recent calls), closed at once
 //                   (with "*", `meanwhile` runs first: another writer)
 //   ?1019           notes "1019:<text>", with " hidden" and " ro" as they apply
 //   @1018           notes "1018@<entries>"
@@ -232,11 +234,11 @@ inline void play(Script& s, QWidget* screen, const QString& steps, const std::fu
 {
     const QStringList tokens = steps.split(u' ', Qt::SkipEmptyParts);
     static const QMap<QString, const char*> screens { { "home", "CDialerDlg" }, { "add", "CMainCardDlg" },
-        { "confirm", "CConfirmcall" } };
+        { "confirm", "CConfirmcall" }, { "recent", "RecentCalls" } };
     for (int i = 0; i < tokens.size(); ++i) {
         const QString t = QString(tokens[i]).replace(u'~', u' ');
         const int id = t.mid(1).toInt();
-        if (t[0] == u'#') {
+        if (t[0] == u'#' || t[0] == u'&') {
             for (; i + 1 < tokens.size(); ++i) {
                 QString w = tokens[i + 1];
                 const std::function<void()> first = w.endsWith(u'*') ? meanwhile : nullptr;
@@ -258,7 +260,7 @@ inline void play(Script& s, QWidget* screen, const QString& steps, const std::fu
                 else
                     break;
             }
-            click(screen, id);
+            t[0] == u'#' ? click(screen, id) : screen->findChild<QMenu*>()->actions()[id]->trigger();
         } else if (t == "?focus") {
             s.note("focus:" + QApplication::focusWidget()->objectName().mid(3));
         } else if (t[0] == u'?') {

@@ -1,4 +1,5 @@
 #include "CallAudioDaemon.h"
+#include "HomeCountry.h"
 #include "ModemDouble.h"
 #include "PhoneMakeCall.h"
 #include "PhoneService.h"
@@ -36,6 +37,44 @@ private slots:
         m_modem.stopMock();
         QTRY_COMPARE_WITH_TIMEOUT(phone::PhoneService::instance().activeCalls(), 0u, kPatienceMs);
         m_told.clear();
+    }
+
+    // The home country: DIALER_HOME_COUNTRY, else the modem's network, else the locale.
+    void homeCountry_data()
+    {
+        QTest::addColumn<QString>("mock"); // the double's parameters; empty: no ModemManager
+        QTest::addColumn<QStringList>("env"); // LC_ALL, LC_TELEPHONE, LANG, DIALER_HOME_COUNTRY
+        QTest::addColumn<QString>("home");
+        const QString gb = R"({"operator": [1, "23410"]})";
+        const QStringList de { "", "", "de_DE.UTF-8", "" };
+        QTest::newRow("LANG") << "" << QStringList { "", "", "en_GB.UTF-8", "" } << "GB";
+        QTest::newRow("LC_TELEPHONE before LANG") << "" << QStringList { "", "de_AT@euro", "en_GB", "" } << "AT";
+        QTest::newRow("LC_ALL before both") << "" << QStringList { "ja_JP.eucJP", "de_DE", "en_GB", "" } << "JP";
+        QTest::newRow("C: none") << "" << QStringList { "", "", "C.UTF-8", "" } << "";
+        QTest::newRow("no territory: none") << "" << QStringList { "", "", "es_419.UTF-8", "" } << "";
+        QTest::newRow("the modem's network first") << gb << de << "GB";
+        QTest::newRow("roaming") << R"({"operator": [5, "310260"]})" << de << "US";
+        QTest::newRow("searching: the locale") << R"({"operator": [2, "23410"]})" << de << "DE";
+        QTest::newRow("test network: the locale") << R"({"operator": [1, "00101"]})" << de << "DE";
+        QTest::newRow("state unreadable: the locale") << R"({"operator": ["1", "23410"]})" << de << "DE";
+        QTest::newRow("no 3GPP modem: the locale") << "{}" << de << "DE";
+        QTest::newRow("the variable first") << gb << QStringList { "", "", "de_DE", " jp" } << "JP";
+        QTest::newRow("the variable no country: passed over") << gb << QStringList { "", "", "de_DE", "XX" } << "GB";
+    }
+    void homeCountry()
+    {
+        QFETCH(QString, mock);
+        QFETCH(QStringList, env);
+        const char* names[] = { "LC_ALL", "LC_TELEPHONE", "LANG", "DIALER_HOME_COUNTRY" };
+        for (int i = 0; i < 4; ++i)
+            qputenv(names[i], env[i].toUtf8());
+        if (!mock.isEmpty())
+            m_modem.startMock(mock);
+        HomeCountry::instance().refresh();
+        QTRY_VERIFY_WITH_TIMEOUT(!HomeCountry::instance().reading(), kPatienceMs);
+        QTEST(HomeCountry::instance().current(), "home");
+        for (const char* name : names)
+            qunsetenv(name);
     }
 
     // A call from the request to its end: what the double was sent, in order

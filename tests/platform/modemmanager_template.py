@@ -1,8 +1,9 @@
 '''ModemManager double: a modem with Modem.Voice whose calls ring out on Start and log
 every request and state change as "time event detail" (read with Mock.GetLog).
 Parameters: no_modem, no_voice, refuse_start, start_race (Start starts the call, then answers as
-ModemManager answers a second Start, as when a call application started it first); in milliseconds
-after Start:
+ModemManager answers a second Start, as when a call application started it first); operator
+[registration state, operator code] for Modem.Modem3gpp (a state given as a string is sent as one);
+in milliseconds after Start:
 active (default 100), end, remove (the call dropped, as DeleteCall does), quit, hold [from, to];
 faults: delay {method: milliseconds} before answering GetManagedObjects, CreateCall, Start or Get, with the
 signal Mock.Delaying(method) as the wait begins,
@@ -133,6 +134,11 @@ def load(mock, parameters):
                        [('CreateCall', 'a{sv}', 'o', _create_call),
                         ('DeleteCall', 'o', '', lambda modem, path: _remove(mockobject.objects[path], 'DeleteCall'))]
                        if voice else [])
+        if 'operator' in mock.parameters:
+            state, code = mock.parameters['operator']
+            mockobject.objects[MAIN_OBJ + '/Modem/0'].AddProperties(BUS_NAME + '.Modem.Modem3gpp', {
+                'RegistrationState': dbus.String(state) if isinstance(state, str) else dbus.UInt32(state),
+                'OperatorCode': dbus.String(code)})
 
 
 @dbus.service.method(dbusmock.MOCK_IFACE, in_signature='', out_signature='as')

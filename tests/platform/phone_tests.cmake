@@ -3,3 +3,4 @@
 dialer_add_test(test_phoneservice
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestPhoneService.cpp
   LIBS phoneservice Qt6::DBus Qt6::Widgets)
+target_link_libraries(test_phoneservice PRIVATE homecountry)
