@@ -191,8 +191,6 @@ private slots:
             Cards { kHome, card(u"Work", u"18005551234", u"", u"3", u"011"), kAway });
         row("typed option", { kWork }, "1048>Work 1081=No~pin #1059 ok", { kEditAsk, "closed:1" },
             Cards { card(u"Work", u"18005551234", u"", u"3", u"011") });
-        row("renamed", three, "1048>Work 1054=Office #1059 ok", { kEditAsk, "closed:1" },
-            Cards { kHome, card(u"Office", u"18005551234", u"4321", u"3", u"011", u"1"), kAway });
         row("renamed as one other", three, "1048>Work 1054=Home #1059 ok", { kEditAsk, "closed:1" },
             Cards { kHome, card(u"Home", u"18005551234", u"4321", u"3", u"011", u"1"), kAway });
         const Cards twins { kHome, card(u"Twin"), card(u"Twin", u"1") };
