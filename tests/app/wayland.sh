@@ -1,27 +1,20 @@
 #!/usr/bin/env bash
-# The program on Wayland: under a headless weston of its own, the home
-# screen's window gets the caption "Quorin Dialer", its first frame is shown
-# (the compositor puts the painted surface on its output), and the program
-# still runs after: it answers the configure that the shell sends once the
-# window is shown. The protocol traffic (WAYLAND_DEBUG) tells each step.
-# The kiosk shell starts no helper programs, which would outlive weston.
-# Usage: wayland.sh DIALER
+# The program on Wayland, under a headless weston of its own (whose kiosk shell
+# starts no helpers that would outlive it): the home screen's window gets the
+# caption "Quorin Dialer", is painted and shown on the output, and the program
+# still runs after answering the shell's configure, each step as WAYLAND_DEBUG
+# tells it. Usage: wayland.sh DIALER
 set -u
 source "$(dirname "$0")/../common/owned.sh"
-run=$(mktemp -d) # a runtime folder of their own (0700), for the socket
 export XDG_RUNTIME_DIR=$run XDG_DATA_HOME=$run WAYLAND_DISPLAY=wayland-test
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null; wait; rm -rf "$run"' EXIT
 fail() { echo "FAIL: $*"; tail -n 20 "$run"/*.log; exit 1; }
 
 owned weston --no-config --backend=headless-backend.so --shell=kiosk-shell.so --socket="$WAYLAND_DISPLAY" \
   --idle-time=0 >"$run/weston.log" 2>&1
-pids+=($!)
 await "weston's socket" test -S "$run/$WAYLAND_DISPLAY" || fail "weston did not open its socket"
 
 : >"$run/dialer.log"
 QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=1 owned "$1" >"$run/dialer.log" 2>&1
-pids+=($!)
 shown() {
   awk '/xdg_toplevel@[0-9]+\.set_title\("Quorin Dialer"\)/ { titled = 1 }
     titled && /-> wl_surface@[0-9]+\.attach\(wl_buffer@/ { painted = 1 }

@@ -21,12 +21,6 @@ const QString kOld = QStringLiteral("o|o|o|o|o|o");
 
 const auto hex = [](const char* h) { return QByteArray::fromHex(h); };
 
-QByteArray slurp(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 CardRecord rec(const QString& text)
 {
     QStringList f = text.split(u'|');
@@ -51,13 +45,16 @@ std::vector<CardRecord> recs(const QStringList& texts)
     return out;
 }
 
-// Slot names as given, "" for a free slot, and cards kept aside past the tenth.
-CardBook bookOf(const QStringList& held, const QStringList& aside = {})
+// Slot names as given, "" for a free slot, then "|" and the cards kept aside past the tenth.
+CardBook bookOf(const QStringList& list)
 {
+    const auto card = [](const QString& n) { return n.isEmpty() ? CardRecord {} : rec(n + "|5|" + n + "-pin|1|00|2"); };
+    const qsizetype bar = list.contains("|") ? list.indexOf("|") : list.size();
     CardBook book;
-    for (int i = 0; i < held.size(); ++i)
-        book.slot(i) = held[i].isEmpty() ? CardRecord {} : rec(held[i] + "|5|" + held[i] + "-pin|1|00|2");
-    book.overflow() = recs(aside);
+    for (int i = 0; i < bar; ++i)
+        book.slot(i) = card(list[i]);
+    for (const QString& a : list.mid(bar + 1))
+        book.overflow().push_back(card(a));
     return book;
 }
 
@@ -252,47 +249,38 @@ private slots:
         QCOMPARE(readCardFile(), !expected.isNull() ? expected : old.isNull() ? QByteArray("<missing>") : old);
     }
 
+    // What the screens cannot reach: the cut at a nameless slot, the full book, and the cards kept aside.
     void bookOps_data()
     {
-        QTest::addColumn<QStringList>("held");
-        QTest::addColumn<QStringList>("aside");
-        // What the screens cannot reach: the cut at a nameless slot, the full
-        // book, and the cards kept aside.
+        QTest::addColumn<QStringList>("before"); // held, then "|" and the cards aside
         QTest::addColumn<QString>("op"); // "+name" append, "-slot" remove, "?name" find
-        QTest::addColumn<QStringList>("after"); // held, then "|" and the cards aside
+        QTest::addColumn<QStringList>("after");
         QTest::addColumn<QString>("result"); // count, then append's result or find's slot and matches
-        const QStringList ten = names("C", 1, 10), abc { "A", "B", "C" }, none;
+        const QStringList ten = names("C", 1, 10), abc { "A", "B", "C" };
         QTest::newRow("append at the cut")
-            << QStringList { "A", "", "C" } << none << "+N" << QStringList { "A", "N", "C" } << "3 true";
-        QTest::newRow("append to full") << ten << QStringList { "K" } << "+N" << ten + QStringList { "|", "K" }
+            << QStringList { "A", "", "C" } << "+N" << QStringList { "A", "N", "C" } << "3 true";
+        QTest::newRow("append to full") << ten + QStringList { "|", "K" } << "+N" << ten + QStringList { "|", "K" }
                                         << "10 false";
-        QTest::newRow("remove middle") << abc << none << "-1" << QStringList { "A", "C" } << "2";
+        QTest::newRow("remove middle") << abc << "-1" << QStringList { "A", "C" } << "2";
         QTest::newRow("remove stops at cut")
-            << QStringList { "A", "B", "", "D" } << none << "-0" << QStringList { "B", "", "", "D" } << "1";
-        QTest::newRow("remove beyond") << abc << none << "-3" << abc << "3";
-        QTest::newRow("aside moves in") << ten << QStringList { "", "K1", "K2" } << "-0"
+            << QStringList { "A", "B", "", "D" } << "-0" << QStringList { "B", "", "", "D" } << "1";
+        QTest::newRow("remove beyond") << abc << "-3" << abc << "3";
+        QTest::newRow("aside moves in") << ten + QStringList { "|", "", "K1", "K2" } << "-0"
                                         << ten.mid(1) + QStringList { "K1", "|", "K2" } << "10";
-        QTest::newRow("only nameless aside") << ten << QStringList { "" } << "-0" << ten.mid(1) << "9";
+        QTest::newRow("only nameless aside") << ten + QStringList { "|", "" } << "-0" << ten.mid(1) << "9";
         QTest::newRow("not full: aside stays")
-            << abc << QStringList { "K" } << "-0" << QStringList { "B", "C", "|", "K" } << "2";
-        QTest::newRow("find behind cut") << QStringList { "A", "", "T" } << none << "?T" << none << "1 -1 0";
+            << abc + QStringList { "|", "K" } << "-0" << QStringList { "B", "C", "|", "K" } << "2";
+        QTest::newRow("find behind cut") << QStringList { "A", "", "T" } << "?T" << QStringList { "A", "", "T" }
+                                         << "1 -1 0";
     }
 
     void bookOps()
     {
-        QFETCH(QStringList, held);
-        QFETCH(QStringList, aside);
+        QFETCH(QStringList, before);
         QFETCH(QString, op);
         QFETCH(QStringList, after);
         QFETCH(QString, result);
-        const auto build = [](const QStringList& list) {
-            const int bar = list.indexOf("|");
-            CardBook book = bookOf(list.mid(0, bar < 0 ? list.size() : bar));
-            for (const QString& a : bar < 0 ? QStringList() : list.mid(bar + 1))
-                book.overflow().push_back(bookOf({ a }).slot(0));
-            return book;
-        };
-        CardBook book = build(held + QStringList { "|" } + aside);
+        CardBook book = bookOf(before);
         const std::u16string arg = op.mid(1).toStdU16String();
         QString got;
         if (op[0] == '?')
@@ -303,23 +291,22 @@ private slots:
             book.removeAt(op.mid(1).toInt());
         QCOMPARE(QString::number(book.count()) + got, result);
         // Every field moves with its card, and a freed slot is empty in all six.
-        QVERIFY(book == build(op[0] == '?' ? held + QStringList { "|" } + aside : after));
+        QVERIFY(book == bookOf(after));
     }
 
-    // A save that cannot finish leaves the old file as it was, and no temporary file.
-    void failedSaveKeepsOldFile()
+    // A save that cannot finish leaves the old file as it was, and no temporary file. A link at Card.bin is
+    // replaced; the file it named is not written, nor read in place.
+    void oldFileOrNew()
     {
         const QByteArray old = withCount(3, kThree);
-        struct rlimit saved { };
+        rlimit saved {};
         ::getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit small { 100, saved.rlim_max }; // the new content does not fit
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         for (const SaveMode mode : { SaveMode::Replace, SaveMode::InPlace }) {
             writeCardFile(old);
             // Root may write into any folder, but not into one that is a file.
             QVERIFY(!CardFile::save(bookOf({ "A" }), mode, (cardPath() + "/dialer/Card.bin").toStdString()));
-            const struct rlimit small {
-                100, saved.rlim_max
-            }; // the new content does not fit
             ::setrlimit(RLIMIT_FSIZE, &small);
             const SaveResult r = CardFile::save(bookOf(names("C", 1, 10)), mode);
             ::setrlimit(RLIMIT_FSIZE, &saved);
@@ -327,6 +314,11 @@ private slots:
             QCOMPARE(readCardFile(), old);
             QCOMPARE(QDir(m_dir.path() + "/dialer").entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                 QStringList { "Card.bin" });
+            const QString target = m_dir.filePath(QString::number(int(mode)));
+            QVERIFY(QFile::rename(cardPath(), target) && QFile::link(target, cardPath()));
+            QVERIFY(CardFile::save(bookOf({ "A" }), mode));
+            QCOMPARE(slurp(target), old);
+            QCOMPARE(readCardFile(), fileBytes({ bookOf({ "A" }).slot(0) }));
         }
         std::signal(SIGXFSZ, oldHandler);
     }
@@ -357,19 +349,6 @@ private slots:
             (QStringList { ".Card.bin.new001", ".Card.bin.toolong1", "Card.bin", "notes" }));
     }
 
-    // A link at Card.bin is replaced; the file it named is not written, nor read in place.
-    void symlinkReplaced()
-    {
-        for (const SaveMode mode : { SaveMode::Replace, SaveMode::InPlace }) {
-            const QString target = m_dir.filePath(QString::number(int(mode)));
-            writeCardFile(withCount(3, kThree));
-            QVERIFY(QFile::rename(cardPath(), target) && QFile::link(target, cardPath()));
-            QVERIFY(CardFile::save(bookOf({ "A" }), mode));
-            QCOMPARE(slurp(target), withCount(3, kThree));
-            QCOMPARE(readCardFile(), fileBytes({ bookOf({ "A" }).slot(0) }));
-        }
-    }
-
     // Two copies of the program change their own card 1,000 times at once: no change is undone.
     void lockedChanges()
     {
@@ -395,8 +374,7 @@ private slots:
         QCOMPARE(readCardFile(), withCount(2, { "A|1000", "B|1000" }));
     }
 
-    // XDG_DATA_HOME counts only when it is an absolute path, as every
-    // other test here has it.
+    // XDG_DATA_HOME counts only when it is an absolute path.
     void relativeDataHome()
     {
         qputenv("HOME", "/home/u");

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 
 #include <sys/stat.h>
 
@@ -41,18 +42,27 @@ inline QByteArray inPlaceBytes(const std::vector<CardRecord>& cards, const QByte
     return out + before.mid(out.size());
 }
 
+inline QByteArray slurp(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 inline QByteArray readCardFile()
 {
-    QFile f(cardPath());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    return slurp(cardPath());
+}
+
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
 }
 
 inline void writeCardFile(const QByteArray& bytes)
 {
-    QDir().mkpath(QFileInfo(cardPath()).absolutePath());
-    QFile f(cardPath());
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
+    writeFile(cardPath(), bytes);
 }
 
 inline void writeCards(const std::vector<CardRecord>& cards)

@@ -24,18 +24,12 @@ std::string addPeople(const std::vector<Person>& people)
     GSList* contacts = nullptr;
     for (const Person& p : people) {
         EContact* contact = e_contact_new();
-        if (!p.uid.empty())
-            e_contact_set(contact, E_CONTACT_UID, p.uid.c_str());
-        e_contact_set(contact, E_CONTACT_FULL_NAME, p.fullName.c_str());
-        EContactName* name = e_contact_name_new();
-        name->family = g_strdup(p.family.c_str());
-        name->given = g_strdup(p.given.c_str());
-        e_contact_set(contact, E_CONTACT_NAME, name);
-        e_contact_name_free(name);
-        for (const auto& [field, number] : { std::pair(E_CONTACT_PHONE_MOBILE, &p.mobile),
-                 std::pair(E_CONTACT_PHONE_HOME, &p.home), std::pair(E_CONTACT_PHONE_BUSINESS, &p.work) })
-            if (!number->empty())
-                e_contact_set(contact, field, number->c_str());
+        for (const auto& [field, value] : { std::pair(E_CONTACT_UID, &p.uid), { E_CONTACT_FULL_NAME, &p.fullName },
+                 { E_CONTACT_FAMILY_NAME, &p.family }, { E_CONTACT_GIVEN_NAME, &p.given },
+                 { E_CONTACT_PHONE_MOBILE, &p.mobile }, { E_CONTACT_PHONE_HOME, &p.home },
+                 { E_CONTACT_PHONE_BUSINESS, &p.work } })
+            if (!value->empty())
+                e_contact_set(contact, field, value->c_str());
         contacts = g_slist_prepend(contacts, contact);
     }
     contacts = g_slist_reverse(contacts);

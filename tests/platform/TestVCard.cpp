@@ -136,12 +136,9 @@ void TestVCard::contacts()
     QFETCH(VCardLimits, limits);
     const std::string_view view(bytes.constData(), std::size_t(bytes.size()));
     const VCardCards cards = parseVCards(view, limits);
-    QStringList lines;
-    for (const VCardContact& c : cards.contacts) {
-        const std::string line = c.fileAs + '|' + c.displayName + '|' + c.mobile;
-        lines << QString::fromStdString(line);
-        QCOMPARE(lines.last().toStdString(), line); // valid UTF-8
-    }
+    QStringList lines; // bytes that are not UTF-8 would come out as U+FFFD, which no row expects
+    for (const VCardContact& c : cards.contacts)
+        lines << QString::fromStdString(c.fileAs + '|' + c.displayName + '|' + c.mobile);
     for (const auto& [count, why] : { std::pair(cards.tooLong, " too long"), std::pair(cards.tooMany, " too many") })
         lines << (count ? QString::number(count) + why : QString());
     lines.removeAll({});

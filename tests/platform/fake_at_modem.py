@@ -52,23 +52,19 @@ def reply(command, conn):
 
 
 def serve(conn):
+    pending = b''
     try:
-        converse(conn)
+        while data := conn.recv(256):
+            lines = (pending + data).split(b'\r')
+            pending = lines.pop()
+            for command in filter(None, (line.strip().decode(errors='replace') for line in lines)):
+                log(command)
+                with lock:
+                    text = reply(command, conn)
+                    conn.sendall(b'\r\nERROR\r\n' if text is None
+                                 else (f'\r\n{text}\r\n' if text else '').encode() + b'\r\nOK\r\n')
     except OSError as error:  # ModemManager closed the port: it says why in its own log
         print(f'{time.time():.3f} port closed: {error}', file=sys.stderr, flush=True)
-
-
-def converse(conn):
-    pending = b''
-    while data := conn.recv(256):
-        lines = (pending + data).split(b'\r')
-        pending = lines.pop()
-        for command in filter(None, (line.strip().decode(errors='replace') for line in lines)):
-            log(command)
-            with lock:
-                text = reply(command, conn)
-                conn.sendall(b'\r\nERROR\r\n' if text is None else (f'\r\n{text}\r\n' if text else '').encode()
-                             + b'\r\nOK\r\n')
 
 
 server = socket.socket(socket.AF_UNIX)
