@@ -22,7 +22,6 @@
 
 #include "ContactChooser.h"
 #include "ContactStore.h"
-#include "EdsListing.h"
 #include "EdsSeed.h"
 #include "PrivateEds.h"
 
@@ -388,7 +387,7 @@ void edsRows(const QString& noFolder)
     std::size_t listed = 0, cards = 0;
     for (int turn = 0; turn < 10; ++turn) {
         double ms = 0;
-        if (const std::string error = timeEdsListing(ms, cards); !error.empty())
+        if (const std::string error = edsseed::timeListing(ms, cards); !error.empty())
             qFatal("cannot list EDS: %s", error.c_str());
         const double list = timeToList(listed);
         if (turn > 0) {
